@@ -1,0 +1,1 @@
+#include "calib/startup.h"

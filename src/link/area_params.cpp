@@ -1,0 +1,1 @@
+#include "link/area_params.h"

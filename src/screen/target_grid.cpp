@@ -1,0 +1,1 @@
+#include "screen/target_grid.h"

@@ -1,0 +1,5 @@
+#include "screen/text_panels.h"
+
+// Stand-ins until the text drawing arrives.
+void drawCalibrationText(win::HDC) {}
+void drawTestBar(win::HDC, int) {}

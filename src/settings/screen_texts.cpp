@@ -1,0 +1,1 @@
+#include "settings/screen_texts.h"

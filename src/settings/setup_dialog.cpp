@@ -1,0 +1,1 @@
+#include "settings/setup_dialog.h"
