@@ -1,1 +1,57 @@
-// placeholder
+#include "test_support.h"
+
+#include "calib/controller.h"
+#include "calib/startup.h"
+#include "link/area_params.h"
+#include "link/commands.h"
+#include "screen/cursor.h"
+#include "screen/stroke.h"
+#include "screen/target_grid.h"
+#include "settings/language.h"
+#include "settings/setup_dialog.h"
+
+#include <cstring>
+
+const char* const kDiag = "89 00";
+const char* const kCalInDefault = "84 1B 2C 01 12 1E 73 01 69 1D";
+const char* const kCalPoint = "86";
+const char* const kCalOut = "85 00 20 00 20";
+const char* const kCalAbort = "80";
+
+void startFreshProcess(const sim::Config& config) {
+    sim::reset(config);
+    calibState = CalibState{0, 0, 0, 0, 0, 0, 0};
+    targetGrid = TargetGrid{3, 3, {100, 2048, 3996, 0, 0}, {100, 2048, 3996, 0}, 9};
+    screenMetrics = ScreenMetrics{0, 0, 0};
+    programInstance = nullptr;
+    uiLanguage = LanguageJapanese;
+    calibSettings = CalibSettings{13, 20, 30};
+    cursorVisibility = CursorVisibility{1, 0};
+    strokeState = StrokeState{0, 0, 0};
+    areaParameters = AreaParameters{0, 0, 0, 0};
+    std::memset(&commandBuffer, 0, sizeof commandBuffer);
+    std::memset(responseBuffer, 0, sizeof responseBuffer);
+}
+
+Pixel nineGridTarget(int index) {
+    static const int xs[] = {25, 512, 999};
+    static const int ys[] = {18, 384, 749};
+    return Pixel{xs[index / 3], ys[index % 3]};
+}
+
+Pixel twentyGridTarget(int index) {
+    static const int xs[] = {25, 268, 512, 755, 999};
+    static const int ys[] = {18, 262, 505, 749};
+    return Pixel{xs[index / 4], ys[index % 4]};
+}
+
+void touchTargets(int count, Pixel (*where)(int)) {
+    for (int i = 0; i < count; ++i) {
+        Pixel p = where(i);
+        sim::touch(p.x, p.y);
+    }
+}
+
+std::vector<std::string> sentRequests() {
+    return sim::requests();
+}

@@ -1,0 +1,32 @@
+// Helpers shared by the host tests: a fresh process, and the screen positions of targets.
+#pragma once
+
+#include "platform/host/sim.h"
+
+#include <string>
+#include <vector>
+
+// Resets the simulated Windows and every process-wide variable of the program, as a new
+// process would find them.
+void startFreshProcess(const sim::Config& config = sim::Config());
+
+// Where target i lies on a 1024 x 768 screen, from the layouts' own tables: down each
+// column from the top, columns left to right.
+struct Pixel {
+    int x, y;
+};
+Pixel nineGridTarget(int index);
+Pixel twentyGridTarget(int index);
+
+// Touches (presses and releases at) the first `count` targets of a layout, in order.
+void touchTargets(int count, Pixel (*where)(int));
+
+// The requests the controller has received, as hex strings.
+std::vector<std::string> sentRequests();
+
+// Fixed request texts.
+extern const char* const kDiag;
+extern const char* const kCalInDefault;
+extern const char* const kCalPoint;
+extern const char* const kCalOut;
+extern const char* const kCalAbort;
