@@ -11,6 +11,7 @@
 #include "settings/setup_dialog.h"
 
 #include <cstring>
+#include <iconv.h>
 
 const char* const kDiag = "89 00";
 const char* const kCalInDefault = "84 1B 2C 01 12 1E 73 01 69 1D";
@@ -54,4 +55,22 @@ void touchTargets(int count, Pixel (*where)(int)) {
 
 std::vector<std::string> sentRequests() {
     return sim::requests();
+}
+
+std::string toShiftJis(const std::string& utf8) {
+    iconv_t cd = iconv_open("CP932", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return "(no CP932 converter)";
+    std::string in = utf8;
+    std::string out(in.size() * 2 + 4, '\0');
+    char* inPtr = &in[0];
+    size_t inLeft = in.size();
+    char* outPtr = &out[0];
+    size_t outLeft = out.size();
+    size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
+    iconv_close(cd);
+    if (done == static_cast<size_t>(-1))
+        return "(not convertible)";
+    out.resize(out.size() - outLeft);
+    return out;
 }

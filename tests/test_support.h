@@ -24,6 +24,9 @@ void touchTargets(int count, Pixel (*where)(int));
 // The requests the controller has received, as hex strings.
 std::vector<std::string> sentRequests();
 
+// A UTF-8 text in the Shift-JIS bytes (code page 932) the program stores it in.
+std::string toShiftJis(const std::string& utf8);
+
 // Fixed request texts.
 extern const char* const kDiag;
 extern const char* const kCalInDefault;
