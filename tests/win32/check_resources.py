@@ -1,0 +1,298 @@
+#!/usr/bin/env python3
+"""Checks the resources compiled into panelcal.exe.
+
+The program carries exactly two resources, the setup dialog's templates HosSetBox (Japanese)
+and HosSetBoxE (English), both standard DLGTEMPLATEs under language 1033. This reads the
+PE resource section itself and compares every field of both templates with the table below.
+
+    check_resources.py EXE             check the executable
+    check_resources.py --self-test EXE also make sure that damaged copies are caught
+"""
+import struct
+import sys
+
+RT_DIALOG = 5
+LANG_EN_US = 1033
+BUTTON = 0x0080
+STATIC = 0x0082
+NO_ID = 0xFFFF
+
+DIALOG = {
+    "style": 0x80400000,  # WS_POPUP | WS_DLGFRAME, no DS_ flags: no font
+    "exStyle": 0,
+    "rect": (65, 25, 134, 170),
+    "menu": None,
+    "class": None,
+    "title": "",
+}
+
+# (id, class atom, style, (x, y, cx, cy), Japanese text, English text)
+INCH = "\uff72\uff9d\uff81"  # half-width katakana i, n, chi
+ITEMS = [
+    (NO_ID, STATIC, 0x50020001, (0, 8, 140, 12), "補正パラメータ設定", "Calibration parameter setup"),
+    (NO_ID, BUTTON, 0x50020007, (4, 30, 60, 65), "パネルサイズ", "  Panel size "),
+    (10, BUTTON, 0x50030004, (8, 42, 50, 12), " 12.1 " + INCH, " 12.1 inch"),
+    (11, BUTTON, 0x50000004, (8, 54, 50, 12), " 10.4 " + INCH, " 10.4 inch"),
+    (12, BUTTON, 0x50000004, (8, 66, 50, 12), "  8.4 " + INCH, "  8.4 inch"),
+    (13, BUTTON, 0x50000004, (8, 78, 50, 12), "  6.7 " + INCH, "  6.7 inch"),
+    (NO_ID, BUTTON, 0x50020007, (4, 100, 60, 40), "  補正点数  ", " Calib. point   "),
+    (20, BUTTON, 0x50030004, (8, 112, 50, 12), "  9 点", "  9 points"),
+    (21, BUTTON, 0x50000004, (8, 124, 50, 12), " 20 点", " 20 points"),
+    (NO_ID, BUTTON, 0x50020007, (68, 30, 60, 65), "  引出し線  ", "  Cable dir.  "),
+    (30, BUTTON, 0x50030004, (72, 42, 50, 12), "  右側(A) ", "  Right(A) "),
+    (31, BUTTON, 0x50000004, (72, 54, 50, 12), "  上側(B) ", "  Upper(B) "),
+    (32, BUTTON, 0x50000004, (72, 66, 50, 12), "  左側(C) ", "  Left(C) "),
+    (33, BUTTON, 0x50000004, (72, 78, 50, 12), "  下側(D) ", "  Lower(D) "),
+    (1, BUTTON, 0x50030001, (20, 150, 40, 14), "OK", "OK"),
+    (2, BUTTON, 0x50030000, (77, 150, 40, 14), "Cancel", "Cancel"),
+]
+TEMPLATES = {"HOSSETBOX": 4, "HOSSETBOXE": 5}  # name -> column of the text in ITEMS
+
+
+class Fault(Exception):
+    pass
+
+
+def u16(b, o):
+    return struct.unpack_from("<H", b, o)[0]
+
+
+def i16(b, o):
+    return struct.unpack_from("<h", b, o)[0]
+
+
+def u32(b, o):
+    return struct.unpack_from("<I", b, o)[0]
+
+
+class Pe:
+    """The parts of a PE image needed to reach its resources."""
+
+    def __init__(self, image):
+        self.image = image
+        if image[:2] != b"MZ":
+            raise Fault("not an MZ executable")
+        pe = u32(image, 0x3C)
+        if image[pe : pe + 4] != b"PE\0\0":
+            raise Fault("no PE signature")
+        sections = u16(image, pe + 6)
+        optional_size = u16(image, pe + 20)
+        optional = pe + 24
+        magic = u16(image, optional)
+        directories = optional + {0x10B: 96, 0x20B: 112}[magic]
+        self.resource_rva = u32(image, directories + 2 * 8)
+        self.sections = []
+        table = optional + optional_size
+        for i in range(sections):
+            s = table + 40 * i
+            vsize, rva, raw_size, raw = struct.unpack_from("<IIII", image, s + 8)
+            self.sections.append((rva, max(vsize, raw_size), raw))
+
+    def offset(self, rva):
+        for start, size, raw in self.sections:
+            if start <= rva < start + size:
+                return raw + rva - start
+        raise Fault("address 0x%x lies in no section" % rva)
+
+
+def directory(pe, base, rel):
+    """Entries of one resource directory: (name or id, is_subdirectory, offset)."""
+    b = pe.image
+    o = base + rel
+    named, ids = u16(b, o + 12), u16(b, o + 14)
+    entries = []
+    for i in range(named + ids):
+        name, target = struct.unpack_from("<II", b, o + 16 + 8 * i)
+        if name & 0x80000000:
+            s = base + (name & 0x7FFFFFFF)
+            key = b[s + 2 : s + 2 + 2 * u16(b, s)].decode("utf-16-le")
+        else:
+            key = name
+        entries.append((key, bool(target & 0x80000000), target & 0x7FFFFFFF))
+    return entries
+
+
+def resources(pe, errors):
+    """{template name (upper case): bytes} of the dialog resources; faults go to errors."""
+    if pe.resource_rva == 0:
+        raise Fault("no resource section")
+    base = pe.offset(pe.resource_rva)
+    found = {}
+    for rtype, sub, rel in directory(pe, base, 0):
+        if rtype != RT_DIALOG:
+            errors.append("unexpected resource type %r (only dialogs belong here)" % (rtype,))
+            continue
+        for name, sub2, rel2 in directory(pe, base, rel):
+            if not isinstance(name, str):
+                errors.append("dialog with numeric id %d" % name)
+                continue
+            languages = directory(pe, base, rel2)
+            if [lang for lang, _, _ in languages] != [LANG_EN_US]:
+                errors.append("%s: languages %r, expected [1033]" % (name, [l for l, _, _ in languages]))
+            for lang, sub3, rel3 in languages:
+                if sub3:
+                    raise Fault("%s: language %d is a directory" % (name, lang))
+                rva, size = struct.unpack_from("<II", pe.image, base + rel3)
+                o = pe.offset(rva)
+                found.setdefault(name.upper(), pe.image[o : o + size])
+    if sorted(found) != sorted(TEMPLATES):
+        errors.append("dialogs %r, expected %r" % (sorted(found), sorted(TEMPLATES)))
+    return found
+
+
+def sz_or_ord(b, o):
+    """A name-or-ordinal field: (None | int ordinal | str, next offset)."""
+    first = u16(b, o)
+    if first == 0:
+        return None, o + 2
+    if first == 0xFFFF:
+        return u16(b, o + 2), o + 4
+    end = o
+    while u16(b, end) != 0:
+        end += 2
+    return b[o:end].decode("utf-16-le"), end + 2
+
+
+def parse_template(b):
+    if u16(b, 0) == 1 and u16(b, 2) == 0xFFFF:
+        raise Fault("extended template (DLGTEMPLATEEX)")
+    style, ex_style, count = struct.unpack_from("<IIH", b, 0)
+    dialog = {"style": style, "exStyle": ex_style}
+    dialog["rect"] = struct.unpack_from("<hhhh", b, 10)
+    o = 18
+    dialog["menu"], o = sz_or_ord(b, o)
+    dialog["class"], o = sz_or_ord(b, o)
+    dialog["title"], o = sz_or_ord(b, o)
+    if dialog["title"] is None:  # a lone zero: the empty title
+        dialog["title"] = ""
+    if style & 0x40:  # DS_SETFONT: point size and face name follow
+        dialog["font"], o = sz_or_ord(b, o + 2)
+    items = []
+    for _ in range(count):
+        o = (o + 3) & ~3
+        start = o
+        item_style, item_ex, x, y, cx, cy, item_id = struct.unpack_from("<IIhhhhH", b, o)
+        o += 18
+        cls, o = sz_or_ord(b, o)
+        text, o = sz_or_ord(b, o)
+        extra = u16(b, o)
+        o += 2 + extra
+        items.append(
+            {"id": item_id, "class": cls, "style": item_style, "exStyle": item_ex,
+             "rect": (x, y, cx, cy), "text": text, "extra": extra, "offset": start}
+        )
+    if len(b) - o >= 4 or any(b[o:]):
+        errors_tail = "%d bytes after the last control" % (len(b) - o)
+    else:
+        errors_tail = None
+    return dialog, items, errors_tail
+
+
+def shown(field, value):
+    if isinstance(value, int) and field in ("style", "exStyle"):
+        return "0x%08X" % value
+    if isinstance(value, int) and field in ("class", "id"):
+        return "0x%04X" % value
+    return repr(value)
+
+
+def check_template(name, data, errors):
+    dialog, items, tail = parse_template(data)
+    for field, expected in DIALOG.items():
+        if dialog[field] != expected:
+            errors.append("%s: %s is %s, expected %s"
+                          % (name, field, shown(field, dialog[field]), shown(field, expected)))
+    if "font" in dialog:
+        errors.append("%s: names a font %r" % (name, dialog["font"]))
+    if tail:
+        errors.append("%s: %s" % (name, tail))
+    if len(items) != len(ITEMS):
+        errors.append("%s: %d controls, expected %d" % (name, len(items), len(ITEMS)))
+    column = TEMPLATES[name]
+    for no, (got, row) in enumerate(zip(items, ITEMS), start=1):
+        expected = {"id": row[0], "class": row[1], "style": row[2], "exStyle": 0,
+                    "rect": row[3], "text": row[column], "extra": 0}
+        for field, value in expected.items():
+            if got[field] != value:
+                errors.append("%s control %d: %s is %s, expected %s"
+                              % (name, no, field, shown(field, got[field]), shown(field, value)))
+
+
+def check(image):
+    errors = []
+    try:
+        pe = Pe(image)
+        found = resources(pe, errors)
+        for name in sorted(found):
+            if name in TEMPLATES:
+                check_template(name, found[name], errors)
+    except (Fault, struct.error, KeyError, UnicodeDecodeError) as fault:
+        errors.append(str(fault) or type(fault).__name__)
+    return errors
+
+
+def template_offsets(image):
+    """{template name: file offset of its data}."""
+    found = resources(Pe(image), [])
+    return {name: image.index(data) for name, data in found.items()}
+
+
+def patched(image, offset, new):
+    return image[:offset] + new + image[offset + len(new) :]
+
+
+def damaged_copies(image):
+    """(what, damaged image) pairs, each of which the check must reject."""
+    def text(s):
+        return s.encode("utf-16-le")
+
+    def replace(old, new):
+        assert len(old) == len(new) and image.count(text(old)) == 1, old
+        return image.replace(text(old), text(new))
+
+    japanese = template_offsets(image)["HOSSETBOX"]
+    english = template_offsets(image)["HOSSETBOXE"]
+    _, items, _ = parse_template(image[english:])
+    yield "full-width katakana", replace(" 12.1 " + INCH, " 12.1 インチ")
+    yield "space moved", replace("  Right(A) ", " Right(A)  ")
+    yield "dialog with caption", patched(image, japanese, struct.pack("<I", 0x80C00000))
+    yield "dialog moved", patched(image, english + 10, struct.pack("<h", 66))
+    yield "control id", patched(image, english + items[5]["offset"] + 16, struct.pack("<H", 14))
+    yield "language", language_changed(image)
+
+
+def language_changed(image):
+    pe = Pe(image)
+    base = pe.offset(pe.resource_rva)
+    _, _, dialogs = directory(pe, base, 0)[0]
+    _, _, languages = directory(pe, base, dialogs)[0]
+    o = base + languages + 16
+    assert u32(image, o) == LANG_EN_US
+    return patched(image, o, struct.pack("<I", 1041))
+
+
+def main(argv):
+    self_test = argv[1:2] == ["--self-test"]
+    path = argv[-1]
+    with open(path, "rb") as f:
+        image = f.read()
+    errors = check(image)
+    for e in errors:
+        print("FAIL:", e)
+    if errors:
+        return 1
+    if self_test:
+        missed = []
+        for what, damaged in damaged_copies(image):
+            found = check(damaged)
+            print("%-28s %s" % (what, "caught: " + found[0] if found else "MISSED"))
+            if not found:
+                missed.append(what)
+        if missed:
+            return 1
+    print("OK: %s holds exactly HosSetBox and HosSetBoxE as expected" % path)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
