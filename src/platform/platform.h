@@ -176,8 +176,12 @@ inline const char* MAKEINTRESOURCEA(std::uintptr_t id) {
 }
 constexpr std::uintptr_t IDC_ARROW_ID = 32512;
 
-inline WORD LOWORD(std::uintptr_t v) { return static_cast<WORD>(v & 0xFFFF); }
-inline WORD HIWORD(std::uintptr_t v) { return static_cast<WORD>((v >> 16) & 0xFFFF); }
+inline WORD LOWORD(std::uintptr_t v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+inline WORD HIWORD(std::uintptr_t v) {
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
 inline WPARAM MAKEWPARAM(WORD lo, WORD hi) {
     return static_cast<WPARAM>(static_cast<DWORD>(lo) | (static_cast<DWORD>(hi) << 16));
 }
@@ -226,8 +230,8 @@ BOOL LineTo(HDC dc, int x, int y);
 COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour);
 
 // KERNEL32
-HANDLE CreateFileA(const char* path, DWORD access, DWORD share, void* security,
-                   DWORD disposition, DWORD flags, HANDLE templateFile);
+HANDLE CreateFileA(const char* path, DWORD access, DWORD share, void* security, DWORD disposition,
+                   DWORD flags, HANDLE templateFile);
 BOOL DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inSize, void* out, DWORD outSize,
                      DWORD* returned, void* overlapped);
 BOOL CloseHandle(HANDLE handle);
