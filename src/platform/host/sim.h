@@ -20,8 +20,8 @@ namespace sim {
 struct Config {
     int screenWidth = 1024;
     int screenHeight = 768;
-    int charWidth = 8;       // text metrics: every byte is this wide ...
-    int textHeight = 16;     // ... and a line this high
+    int charWidth = 8;   // text metrics: every byte is this wide ...
+    int textHeight = 16; // ... and a line this high
     int externalLeading = 0;
     bool hasLanguageValue = false; // profile value intl/sLanguage present?
     std::string language;          // its text when present
@@ -33,6 +33,16 @@ struct Config {
 void reset(const Config& config = Config());
 const Config& config();
 
+// Misuse of the simulation that it noticed (a dialog script that ran out before the dialog
+// ended, actions left over, an unknown drawing context released, ...). A test that wants a
+// clean run expects this to be empty.
+const std::vector<std::string>& errors();
+
+// The instance handle runToExit() passes to the program (the classic 0x00400000).
+win::HINSTANCE programInstance();
+// The last error code a failing call set, as GetLastError would report it.
+win::DWORD lastError();
+
 // ---- the controller behind \\.\PNLDRV ----------------------------------------------------
 
 PanelModel& controller();            // script it, read its records
@@ -41,14 +51,19 @@ std::vector<std::string> requests(); // every request so far as hex, "84 1B 2C .
 // ---- user input --------------------------------------------------------------------------
 
 // Input the simulated user performs when the program next waits for a message with an
-// empty queue (one event per wait, in order). Mouse positions are screen pixels.
+// empty queue and nothing to paint (one event per wait, in order). Mouse positions are
+// screen pixels; a press or move carries MK_LBUTTON in wParam while the button is down, and
+// lParam holds the position relative to the window (x low word, y high word). A key is one
+// WM_KEYDOWN (no WM_KEYUP or WM_CHAR), lParam repeat count 1 and bit 30 for autoRepeat.
+// Input at a moment when no window exists is lost, as a touch on an empty screen would be.
 void pressAt(int x, int y);
 void moveTo(int x, int y);
 void releaseAt(int x, int y);
 void touch(int x, int y); // press then release
 void key(int virtualKey, bool autoRepeat = false);
-void closeWindow();            // WM_CLOSE, as Alt+F4 produces
-void focusAway();              // the window loses, then regains, the keyboard focus
+void closeWindow(); // WM_CLOSE, as Alt+F4 produces
+void focusAway();   // the window loses, then regains, the keyboard focus:
+                    // WM_KILLFOCUS then WM_SETFOCUS, sent during the wait
 // Runs fn at that point of the script instead of an input event (to look at the screen).
 void then(std::function<void()> fn);
 size_t pendingInput();
@@ -70,8 +85,12 @@ struct MessageBoxRecord {
     int cursorCounterWhileUp;
 };
 const std::vector<MessageBoxRecord>& messageBoxes();
-// Runs fn while the next message box is up (before the user presses OK).
+// Runs fn while the next message box is up (before the user presses OK). Every fn given
+// before that box opens runs then, in order.
 void whileNextBoxIsUp(std::function<void()> fn);
+// While a message box or dialog is up, its modal loop dispatches the posted messages and
+// paints of the main window (never the scripted input). Opening one sends WM_KILLFOCUS to
+// the main window if it had the focus; closing it sends WM_SETFOCUS back.
 
 // ---- dialogs -----------------------------------------------------------------------------
 
@@ -79,22 +98,30 @@ struct DialogControl {
     int id;
     std::string className; // "Button", "Static"
     std::uint32_t style;
-    std::string text;      // as written in the template source (UTF-8)
+    std::string text; // as written in the template source (UTF-8)
     bool checked;
 };
 struct OpenDialog {
     std::string templateName;
     std::vector<DialogControl> controls;
-    int focusId;           // control holding the focus, 0 if none
+    int focusId; // control holding the focus, 0 if none
     bool ended;
     win::INT_PTR result;
 };
 // The user's actions in the next dialog, performed in order after WM_INITDIALOG.
 struct DialogAction {
     enum Kind { Click, DoubleClick, Key, Inspect } kind;
-    int value;                                   // control id or virtual key
+    int value; // control id or virtual key
     std::function<void(const OpenDialog&)> inspect;
 };
+// Each call scripts one dialog: the first call the next dialog, the second the one after.
+// Click sends WM_COMMAND(MAKEWPARAM(id, BN_CLICKED), control) and gives the button the
+// focus; plain radio buttons do not check themselves. DoubleClick on a plain radio button
+// sends BN_CLICKED then BN_DBLCLK; on other buttons it is two clicks. Key: VK_RETURN
+// clicks the focused push button, else the default push button (IDOK if there is none);
+// VK_ESCAPE sends IDCANCEL; VK_SPACE clicks the focused button; VK_TAB moves the focus to
+// the next WS_TABSTOP control. A script that runs out before EndDialog ends the dialog
+// with -1 and notes an error; actions left after EndDialog are noted too.
 void scriptDialog(std::vector<DialogAction> actions);
 DialogAction click(int id);
 DialogAction doubleClick(int id);
@@ -104,14 +131,34 @@ const std::vector<OpenDialog>& dialogs(); // every dialog shown, as it was when 
 
 // ---- the screen --------------------------------------------------------------------------
 
-win::COLORREF pixel(int x, int y);                   // 0x00BBGGRR, white background
+win::COLORREF pixel(int x, int y); // 0x00BBGGRR, white background
 int countPixels(int x0, int y0, int x1, int y1, win::COLORREF colour); // [x0,x1) x [y0,y1)
 bool windowExists();
 win::RECT windowRect();
 win::DWORD windowStyle();
 win::DWORD windowExStyle();
 std::string windowText();
-int shownWith(); // show value ShowWindow received, -1 if never called
+int shownWith();        // show value ShowWindow received, -1 if never called
+win::HWND mainWindow(); // the window's handle, nullptr if none exists
+bool windowHasFocus();
+bool windowNeedsPaint(); // part of the window is invalid
+
+// A window class as RegisterClassExA stored it. The stock brush and system cursor handles
+// that GetStockObject and LoadCursorA return are recognised (-1 and 0 when not).
+struct WindowClassRecord {
+    std::string name;
+    win::UINT style;
+    win::WNDPROC proc;
+    win::HINSTANCE instance;
+    win::HBRUSH background;
+    win::HCURSOR cursor;
+    int backgroundStockObject; // GetStockObject index of the background brush, or -1
+    std::uintptr_t cursorId;   // system cursor id (32512 for IDC_ARROW), or 0
+};
+const std::vector<WindowClassRecord>& windowClasses();
+// The handles GetStockObject and LoadCursorA(nullptr, id) return; not recorded as calls.
+win::HGDIOBJ stockObject(int index);
+win::HCURSOR systemCursor(std::uintptr_t id);
 
 struct TextRecord {
     int x, y;
@@ -121,15 +168,62 @@ const std::vector<TextRecord>& texts(); // every TextOutA, in order
 
 // ---- recorded calls ----------------------------------------------------------------------
 
+// Every platform call the program made, in order (calls the simulation makes on its own,
+// such as the modal loops' dispatching, are not recorded).
+//
+// a, b, c, d hold the call's numeric arguments in order, leaving out a leading window,
+// drawing context or device handle; bytes holds its string or buffer; text is the line
+// callsNamed() gives. Numbers in text are decimal unless marked "hex" (upper case, no 0x).
+//
+//   call                   a, b, c, d                       text
+//   RegisterClassExA       atom returned                    RegisterClassExA <class name>
+//   LoadCursorA            resource id (0 for a name)       LoadCursorA <id or name>
+//   GetSystemMetrics       index, result                    GetSystemMetrics <index>
+//   CreateWindowExA        exStyle, style, x, y             CreateWindowExA <class name>
+//   ShowWindow             show value                       ShowWindow <show>
+//   UpdateWindow           -                                UpdateWindow
+//   PostMessageA           message, wParam, lParam          PostMessageA <msg hex4> <w> <l>
+//   GetMessageA            message delivered, result        GetMessageA <msg hex4>
+//   TranslateMessage       message, wParam, lParam          TranslateMessage <msg hex4>
+//   DispatchMessageA       message, wParam, lParam          DispatchMessageA <msg hex4>
+//   DefWindowProcA         message, wParam, lParam          DefWindowProcA <msg hex4>
+//   PostQuitMessage        exit code                        PostQuitMessage <code>
+//   DestroyWindow          -                                DestroyWindow
+//   BeginPaint             rcPaint left, top, right, bottom BeginPaint
+//   EndPaint               -                                EndPaint
+//   InvalidateRect         erase, 1 if a rect was given     InvalidateRect * <erase>
+//                                                           InvalidateRect <l t r b> <erase>
+//   GetDC / ReleaseDC      - / result                       GetDC / ReleaseDC
+//   MessageBeep            type                             MessageBeep <type hex>
+//   MessageBoxA            type (caption in bytes)          MessageBoxA <caption>
+//   DialogBoxParamA        param, result                    DialogBoxParamA <template>
+//   EndDialog              result                           EndDialog <result>
+//   CheckRadioButton       first, last, checked id          CheckRadioButton <f> <l> <id>
+//   GetDlgItem             id                               GetDlgItem <id>
+//   SetFocus               control id (0: none or a window) SetFocus <id>
+//   ShowCursor             show (0/1), new counter          ShowCursor <show>
+//   GetStockObject         index                            GetStockObject <index>
+//   GetTextMetricsA        -                                GetTextMetricsA
+//   GetTextExtentPoint32A  count (text in bytes)            GetTextExtentPoint32A <count>
+//   TextOutA               x, y, count (text in bytes)      TextOutA <x> <y> <count>
+//   MoveToEx / LineTo      x, y                             MoveToEx <x> <y> / LineTo <x> <y>
+//   SetPixel               x, y, colour, result             SetPixel <x> <y> <colour hex6>
+//   CreateFileA            access, share, security, disp.   CreateFileA <path>
+//   DeviceIoControl        code, in size, out size, result  DeviceIoControl <request hex>
+//   CloseHandle            result                           CloseHandle
+//   GetProfileStringA      size, result                     GetProfileStringA <sect> <key>
+//
+// For example "DeviceIoControl 84 1B 2C 01 12 1E 73 01 69 1D", "MessageBeep FFFFFFFF",
+// "CreateFileA \\.\PNLDRV" (the path's exact bytes), "PostMessageA 0400 0 0".
 struct Call {
-    std::string name;     // the Win32 call's name
+    std::string name;                        // the Win32 call's name
     std::int64_t a = 0, b = 0, c = 0, d = 0; // its main arguments (call-specific)
-    std::string bytes;    // byte payload (text, request), if any
+    std::string bytes;                       // byte payload (text, request), if any
+    std::string text;                        // the call as callsNamed() shows it
 };
 const std::vector<Call>& calls();
-// The recorded calls whose names are in the list, formatted "Name a b ..." per call-specific
-// rules (DeviceIoControl shows the request hex; MessageBeep its type in hex), for
-// comparison with an expected table.
+// The recorded calls whose names are in the list, as their text, for comparison with an
+// expected table.
 std::vector<std::string> callsNamed(const std::vector<std::string>& names);
 
 int cursorCounter();

@@ -1,0 +1,500 @@
+// Modal windows: message boxes and dialogs with their nested loops, the scripted user who
+// answers them, and the dialog manager's calls (EndDialog, CheckRadioButton, GetDlgItem,
+// SetFocus).
+#include "platform/host/sim_state.h"
+
+#include <cctype>
+
+namespace sim {
+namespace detail {
+
+namespace {
+
+constexpr win::DWORD kWsDisabled = 0x08000000u;
+constexpr win::DWORD kWsGroup = 0x00020000u;
+constexpr win::DWORD kWsTabStop = 0x00010000u;
+constexpr win::DWORD kBsNotify = 0x00004000u;
+constexpr win::DWORD kSsNotify = 0x00000100u;
+constexpr win::DWORD kErrorControlIdNotFound = 1421;
+
+enum ButtonType {
+    PushButton = 0,
+    DefPushButton = 1,
+    CheckBox = 2,
+    AutoCheckBox = 3,
+    RadioButton = 4,
+    ThreeState = 5,
+    AutoThreeState = 6,
+    GroupBox = 7,
+    UserButton = 8,
+    AutoRadioButton = 9,
+    OwnerDraw = 11,
+};
+
+constexpr win::WPARAM kVkSpace = 0x20;
+
+bool equalNoCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+bool isButton(const DialogControl& c) {
+    return equalNoCase(c.className, "Button");
+}
+
+int buttonType(const DialogControl& c) {
+    return static_cast<int>(c.style & 0x0F);
+}
+
+bool isRadio(const DialogControl& c) {
+    return isButton(c) && (buttonType(c) == RadioButton || buttonType(c) == AutoRadioButton);
+}
+
+bool isCheckable(const DialogControl& c) {
+    int t = buttonType(c);
+    return isButton(c) && (t == CheckBox || t == AutoCheckBox || t == RadioButton ||
+                           t == ThreeState || t == AutoThreeState || t == AutoRadioButton);
+}
+
+bool isPushButton(const DialogControl& c) {
+    return isButton(c) && (buttonType(c) == PushButton || buttonType(c) == DefPushButton);
+}
+
+bool enabled(const DialogControl& c) {
+    return !(c.style & kWsDisabled);
+}
+
+// The open dialog a window handle is, or -1.
+long findOpenDialog(win::HWND handle) {
+    const State& s = state();
+    for (size_t i = 0; i < s.dialogInstances.size(); ++i)
+        if (s.dialogInstances[i].open && s.dialogInstances[i].handle == handle && handle)
+            return static_cast<long>(i);
+    return -1;
+}
+
+long findControlById(size_t d, int id) {
+    const std::vector<DialogControl>& controls = state().dialogs[d].controls;
+    for (size_t c = 0; c < controls.size(); ++c)
+        if (static_cast<win::WORD>(controls[c].id) == static_cast<win::WORD>(id))
+            return static_cast<long>(c);
+    return -1;
+}
+
+bool ended(size_t d) {
+    return state().dialogs[d].ended;
+}
+
+// BM_SETCHECK: a radio button also takes WS_TABSTOP when checked and loses it when not,
+// so that the tab key reaches the checked button of a group.
+void setCheck(size_t d, size_t c, bool checked) {
+    State& s = state();
+    DialogControl& control = s.dialogs[d].controls[c];
+    if (!isCheckable(control))
+        return;
+    control.checked = checked;
+    if (isRadio(control))
+        s.dialogInstances[d].tabStop[c] = checked;
+}
+
+void sendCommand(size_t d, win::WPARAM wParam, win::HWND control) {
+    State& s = state();
+    DialogInstance& dialog = s.dialogInstances[d];
+    if (dialog.proc && !ended(d))
+        dialog.proc(dialog.handle, win::WM_COMMAND, wParam, reinterpret_cast<win::LPARAM>(control));
+}
+
+win::WPARAM command(int id, win::WORD code) {
+    return win::MAKEWPARAM(static_cast<win::WORD>(id), code);
+}
+
+// What an automatic button does to its own check mark when clicked.
+void autoCheck(size_t d, size_t c) {
+    std::vector<DialogControl>& controls = state().dialogs[d].controls;
+    int type = buttonType(controls[c]);
+    if (type == AutoCheckBox) {
+        setCheck(d, c, !controls[c].checked);
+    } else if (type == AutoRadioButton) {
+        size_t first = c, last = c + 1;
+        while (first > 0 && !(controls[first].style & kWsGroup))
+            --first;
+        while (last < controls.size() && !(controls[last].style & kWsGroup))
+            ++last;
+        for (size_t i = first; i < last; ++i)
+            if (isRadio(controls[i]))
+                setCheck(d, i, i == c);
+    }
+}
+
+// A button released under the mouse (or by the space key): its own check logic, then
+// BN_CLICKED to the dialog.
+void pushButton(size_t d, size_t c) {
+    State& s = state();
+    autoCheck(d, c);
+    DialogControl control = s.dialogs[d].controls[c];
+    sendCommand(d, command(control.id, win::BN_CLICKED), s.dialogInstances[d].controls[c]);
+}
+
+void click(size_t d, int id, bool twice) {
+    State& s = state();
+    long found = findControlById(d, id);
+    if (found < 0) {
+        noteError("dialog " + s.dialogs[d].templateName + ": no control " + std::to_string(id) +
+                  " to click");
+        return;
+    }
+    size_t c = static_cast<size_t>(found);
+    DialogControl control = s.dialogs[d].controls[c];
+    win::HWND handle = s.dialogInstances[d].controls[c];
+    if (!enabled(control))
+        return;
+    if (isButton(control)) {
+        int type = buttonType(control);
+        if (type == GroupBox)
+            return; // a group box lets the click through to the dialog, which ignores it
+        // A button takes the focus when pressed and notifies when released.
+        setFocusWindow(handle);
+        pushButton(d, c);
+        if (!twice || ended(d))
+            return;
+        // The second press of a double-click: a plain radio button (and a button with
+        // BS_NOTIFY) reports BN_DBLCLK instead of a second click.
+        if (type == RadioButton || type == UserButton || type == OwnerDraw ||
+            (control.style & kBsNotify))
+            sendCommand(d, command(control.id, win::BN_DBLCLK), handle);
+        else
+            pushButton(d, c);
+    } else if (equalNoCase(control.className, "Static")) {
+        if (!(control.style & kSsNotify))
+            return;                                     // a plain static control does not notify
+        sendCommand(d, command(control.id, 0), handle); // STN_CLICKED
+        if (twice && !ended(d))
+            sendCommand(d, command(control.id, 1), handle); // STN_DBLCLK
+    } else {
+        noteError("clicking a " + control.className + " control is not simulated");
+    }
+}
+
+long focusedControl(size_t d) {
+    size_t fd = 0, fc = 0;
+    if (focusBelongsToDialog(state().focus, &fd, &fc) && fd == d)
+        return static_cast<long>(fc);
+    return -1;
+}
+
+void pressKey(size_t d, int virtualKey) {
+    State& s = state();
+    std::vector<DialogControl>& controls = s.dialogs[d].controls;
+    const std::vector<win::HWND>& handles = s.dialogInstances[d].controls;
+    long f = focusedControl(d);
+    switch (virtualKey) {
+    case win::VK_RETURN: {
+        // The focused push button, else the default push button, else IDOK.
+        if (f >= 0 && isPushButton(controls[f]) && enabled(controls[f])) {
+            sendCommand(d, command(controls[f].id, win::BN_CLICKED), handles[f]);
+            return;
+        }
+        for (size_t c = 0; c < controls.size(); ++c)
+            if (isButton(controls[c]) && buttonType(controls[c]) == DefPushButton) {
+                if (enabled(controls[c]))
+                    sendCommand(d, command(controls[c].id, win::BN_CLICKED), handles[c]);
+                return;
+            }
+        long ok = findControlById(d, win::IDOK);
+        sendCommand(d, win::IDOK, ok >= 0 ? handles[ok] : nullptr);
+        return;
+    }
+    case win::VK_ESCAPE: {
+        long cancel = findControlById(d, win::IDCANCEL);
+        if (cancel < 0 || enabled(controls[cancel]))
+            sendCommand(d, win::IDCANCEL, cancel >= 0 ? handles[cancel] : nullptr);
+        return;
+    }
+    case static_cast<int>(kVkSpace):
+        if (f >= 0 && isButton(controls[f]) && buttonType(controls[f]) != GroupBox &&
+            enabled(controls[f]))
+            pushButton(d, static_cast<size_t>(f));
+        return;
+    case win::VK_TAB: {
+        size_t n = controls.size();
+        for (size_t step = 1; step <= n; ++step) {
+            size_t c = (static_cast<size_t>(f < 0 ? n - 1 : f) + step) % n;
+            if (s.dialogInstances[d].tabStop[c] && enabled(controls[c])) {
+                setFocusWindow(handles[c]);
+                return;
+            }
+        }
+        return;
+    }
+    default:
+        noteError("dialog key " + std::to_string(virtualKey) + " is not simulated");
+    }
+}
+
+void perform(size_t d, const DialogAction& action) {
+    switch (action.kind) {
+    case DialogAction::Click:
+        click(d, action.value, false);
+        break;
+    case DialogAction::DoubleClick:
+        click(d, action.value, true);
+        break;
+    case DialogAction::Key:
+        pressKey(d, action.value);
+        break;
+    case DialogAction::Inspect:
+        if (action.inspect) {
+            OpenDialog now = state().dialogs[d];
+            action.inspect(now);
+        }
+        break;
+    }
+}
+
+win::HWND firstTabStop(size_t d) {
+    const State& s = state();
+    const DialogInstance& dialog = s.dialogInstances[d];
+    for (size_t c = 0; c < dialog.controls.size(); ++c)
+        if (dialog.tabStop[c] && enabled(s.dialogs[d].controls[c]))
+            return dialog.controls[c];
+    return nullptr;
+}
+
+// Whether a window that had the focus before a modal window opened is still there to
+// take it back.
+bool canTakeFocus(win::HWND window) {
+    size_t d = 0, c = 0;
+    return isMainWindow(window) || findOpenDialog(window) >= 0 ||
+           focusBelongsToDialog(window, &d, &c);
+}
+
+void giveFocusBack(win::HWND previous) {
+    setFocusWindow(previous && canTakeFocus(previous) ? previous : nullptr);
+}
+
+} // namespace
+
+bool focusBelongsToDialog(win::HWND window, size_t* dialog, size_t* control) {
+    if (!window)
+        return false;
+    const State& s = state();
+    for (size_t d = 0; d < s.dialogInstances.size(); ++d) {
+        if (!s.dialogInstances[d].open)
+            continue;
+        const std::vector<win::HWND>& controls = s.dialogInstances[d].controls;
+        for (size_t c = 0; c < controls.size(); ++c)
+            if (controls[c] == window) {
+                *dialog = d;
+                *control = c;
+                return true;
+            }
+    }
+    return false;
+}
+
+} // namespace detail
+
+using namespace detail;
+
+void scriptDialog(std::vector<DialogAction> actions) {
+    state().dialogScripts.push_back(std::move(actions));
+}
+
+DialogAction click(int id) {
+    return DialogAction{DialogAction::Click, id, nullptr};
+}
+
+DialogAction doubleClick(int id) {
+    return DialogAction{DialogAction::DoubleClick, id, nullptr};
+}
+
+DialogAction dialogKey(int virtualKey) {
+    return DialogAction{DialogAction::Key, virtualKey, nullptr};
+}
+
+DialogAction inspect(std::function<void(const OpenDialog&)> fn) {
+    return DialogAction{DialogAction::Inspect, 0, std::move(fn)};
+}
+
+} // namespace sim
+
+namespace win {
+
+using namespace sim::detail;
+
+int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+    State& s = state();
+    std::string title = caption ? caption : "Error"; // the caption Windows gives a box without one
+    record("MessageBoxA", title, type, 0, 0, 0, title);
+    s.boxes.push_back(sim::MessageBoxRecord{owner, text ? text : "", title, type, s.cursorCounter});
+    size_t box = s.boxes.size() - 1;
+
+    ++s.modalDepth;
+    win::HWND previous = s.focus;
+    setFocusWindow(reinterpret_cast<HWND>(newHandle())); // the box's OK button
+    runModalLoop();
+    s.boxes[box].cursorCounterWhileUp = s.cursorCounter;
+    std::vector<std::function<void()>> whileUp;
+    whileUp.swap(s.whileBoxUp);
+    for (const std::function<void()>& fn : whileUp)
+        if (fn)
+            fn();
+    runModalLoop();
+    --s.modalDepth;
+    giveFocusBack(previous);
+    return IDOK;
+}
+
+INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND, DLGPROC proc, LPARAM param) {
+    State& s = state();
+    std::uintptr_t id = reinterpret_cast<std::uintptr_t>(templateName);
+    std::string name = id < 0x10000 ? "#" + std::to_string(id) : std::string(templateName);
+    size_t callIndex = s.calls.size();
+    record("DialogBoxParamA", name, param, 0, 0, 0, name);
+
+    std::string parseError;
+    const std::vector<DialogTemplate>& templates = dialogTemplates(&parseError);
+    if (!parseError.empty())
+        noteError("dialog templates: " + parseError);
+    const DialogTemplate* found = nullptr;
+    for (const DialogTemplate& t : templates)
+        if (equalNoCase(t.name, name))
+            found = &t;
+    if (!found) {
+        s.lastError = kErrorResourceNameNotFound;
+        s.calls[callIndex].b = -1;
+        return -1;
+    }
+
+    // Create the dialog and its controls.
+    sim::OpenDialog opened;
+    opened.templateName = found->name;
+    opened.focusId = 0;
+    opened.ended = false;
+    opened.result = 0;
+    DialogInstance dialog;
+    dialog.handle = reinterpret_cast<HWND>(newHandle());
+    dialog.proc = proc;
+    dialog.record = s.dialogs.size();
+    dialog.open = true;
+    for (const TemplateControl& t : found->controls) {
+        opened.controls.push_back(sim::DialogControl{t.id, t.className, t.style, t.text, false});
+        dialog.controls.push_back(reinterpret_cast<HWND>(newHandle()));
+        dialog.tabStop.push_back((t.style & kWsTabStop) != 0);
+    }
+    size_t d = s.dialogs.size();
+    s.dialogs.push_back(opened);
+    s.dialogInstances.push_back(dialog);
+    std::vector<sim::DialogAction> actions;
+    bool scripted = !s.dialogScripts.empty();
+    if (scripted) {
+        actions = std::move(s.dialogScripts.front());
+        s.dialogScripts.pop_front();
+    }
+
+    // The owner is disabled, and so loses the focus, before the dialog is created.
+    ++s.modalDepth;
+    HWND previous = s.focus;
+    setFocusWindow(dialog.handle);
+    INT_PTR initResult =
+        proc ? proc(dialog.handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop(d)), param)
+             : TRUE;
+    if (initResult && !ended(d)) {
+        // TRUE asks for the default focus: the first control with WS_TABSTOP as it is now.
+        if (HWND first = firstTabStop(d))
+            setFocusWindow(first);
+    }
+    runModalLoop();
+    size_t next = 0;
+    for (; next < actions.size() && !ended(d); ++next) {
+        perform(d, actions[next]);
+        runModalLoop();
+    }
+    sim::OpenDialog& result = s.dialogs[d];
+    if (!result.ended) {
+        noteError("dialog " + result.templateName +
+                  (scripted ? ": the script ran out before EndDialog"
+                            : ": no script for it (sim::scriptDialog)"));
+        result.ended = true;
+        result.result = -1;
+    } else if (next < actions.size()) {
+        noteError("dialog " + result.templateName + ": " + std::to_string(actions.size() - next) +
+                  " scripted action(s) left after EndDialog");
+    }
+    // The dialog goes away; the owner is enabled and activated again.
+    s.dialogInstances[d].open = false;
+    --s.modalDepth;
+    giveFocusBack(previous);
+    INT_PTR value = s.dialogs[d].result;
+    s.calls[callIndex].b = value;
+    return value;
+}
+
+BOOL EndDialog(HWND dialog, INT_PTR result) {
+    State& s = state();
+    record("EndDialog", std::to_string(result), result);
+    long d = findOpenDialog(dialog);
+    if (d < 0) {
+        s.lastError = kErrorInvalidWindowHandle;
+        return FALSE;
+    }
+    s.dialogs[static_cast<size_t>(d)].ended = true;
+    s.dialogs[static_cast<size_t>(d)].result = result;
+    return TRUE;
+}
+
+BOOL CheckRadioButton(HWND dialog, int firstId, int lastId, int checkId) {
+    State& s = state();
+    record("CheckRadioButton",
+           std::to_string(firstId) + " " + std::to_string(lastId) + " " + std::to_string(checkId),
+           firstId, lastId, checkId);
+    long d = findOpenDialog(dialog);
+    if (d < 0) {
+        s.lastError = kErrorInvalidWindowHandle;
+        return FALSE;
+    }
+    // Every control whose id lies in the range is set: the one named checked, the others not.
+    std::vector<sim::DialogControl>& controls = s.dialogs[static_cast<size_t>(d)].controls;
+    for (size_t c = 0; c < controls.size(); ++c)
+        if (controls[c].id >= firstId && controls[c].id <= lastId)
+            setCheck(static_cast<size_t>(d), c, controls[c].id == checkId);
+    return TRUE;
+}
+
+HWND GetDlgItem(HWND dialog, int id) {
+    State& s = state();
+    record("GetDlgItem", std::to_string(id), id);
+    long d = findOpenDialog(dialog);
+    if (d < 0) {
+        s.lastError = kErrorInvalidWindowHandle;
+        return nullptr;
+    }
+    long c = findControlById(static_cast<size_t>(d), id);
+    if (c < 0) {
+        s.lastError = kErrorControlIdNotFound;
+        return nullptr;
+    }
+    return s.dialogInstances[static_cast<size_t>(d)].controls[static_cast<size_t>(c)];
+}
+
+HWND SetFocus(HWND window) {
+    State& s = state();
+    size_t d = 0, c = 0;
+    bool isControl = focusBelongsToDialog(window, &d, &c);
+    int id = isControl ? s.dialogs[d].controls[c].id : 0;
+    record("SetFocus", std::to_string(id), id);
+    HWND previous = s.focus;
+    if (window && !isControl && !isMainWindow(window) && findOpenDialog(window) < 0) {
+        s.lastError = kErrorInvalidWindowHandle;
+        return nullptr;
+    }
+    setFocusWindow(window);
+    return previous;
+}
+
+} // namespace win
