@@ -131,10 +131,12 @@ const std::vector<OpenDialog>& dialogs(); // every dialog shown, as it was when 
 
 // ---- the screen --------------------------------------------------------------------------
 
+// The screen starts white. Windows draw at their place on it; what a destroyed window drew
+// stays. Off the screen pixel() gives CLR_INVALID (0xFFFFFFFF).
 win::COLORREF pixel(int x, int y); // 0x00BBGGRR, white background
 int countPixels(int x0, int y0, int x1, int y1, win::COLORREF colour); // [x0,x1) x [y0,y1)
 bool windowExists();
-win::RECT windowRect();
+win::RECT windowRect(); // screen coordinates; the last window's, also once it is destroyed
 win::DWORD windowStyle();
 win::DWORD windowExStyle();
 std::string windowText();
