@@ -33,29 +33,29 @@ extern "C" {
 #define PM_REPLY_NONE 3    /* nothing written at all */
 
 typedef struct PanelScript {
-    unsigned char ackCode;      /* 0x90 (default) or 0xD0 */
-    int refuseCommand;          /* command code, PM_REFUSE_ALL or PM_REFUSE_NONE */
-    int refuseOccurrence;       /* 0: every occurrence; N: only the Nth (1-based) */
-    unsigned char refuseCode;   /* reply byte 3 of a refusal */
-    int diagErrorCode;          /* >0: DIAG answers 0x90 with byte 2 = 1, byte 3 = this */
-    int deviceAbsent;           /* the device cannot be opened */
-    int failIoctl;              /* the device-control call fails (reply still written) */
-    int replyMode;              /* PM_REPLY_* */
+    unsigned char ackCode;    /* 0x90 (default) or 0xD0 */
+    int refuseCommand;        /* command code, PM_REFUSE_ALL or PM_REFUSE_NONE */
+    int refuseOccurrence;     /* 0: every occurrence; N: only the Nth (1-based) */
+    unsigned char refuseCode; /* reply byte 3 of a refusal */
+    int diagErrorCode;        /* >0: DIAG answers 0x90 with byte 2 = 1, byte 3 = this */
+    int deviceAbsent;         /* the device cannot be opened */
+    int failIoctl;            /* the device-control call fails (reply still written) */
+    int replyMode;            /* PM_REPLY_* */
 } PanelScript;
 
 typedef struct PanelRecord {
     unsigned char bytes[PM_MAX_REQUEST];
-    unsigned length;            /* as sent; bytes beyond PM_MAX_REQUEST are not kept */
+    unsigned length; /* as sent; bytes beyond PM_MAX_REQUEST are not kept */
     unsigned char reply[PM_REPLY_SIZE];
-    unsigned replyLength;       /* bytes written into the caller's buffer */
+    unsigned replyLength; /* bytes written into the caller's buffer */
     int ioctlFailed;
 } PanelRecord;
 
 typedef struct PanelModel {
     PanelScript script;
-    unsigned occurrences[256];  /* per command code, counted from 1 */
+    unsigned occurrences[256]; /* per command code, counted from 1 */
     PanelRecord records[PM_MAX_RECORDS];
-    unsigned recordCount;       /* total requests seen; records[] keeps the first PM_MAX_RECORDS */
+    unsigned recordCount; /* total requests seen; records[] keeps the first PM_MAX_RECORDS */
 } PanelModel;
 
 /* Default script: acknowledge the five commands (with 0x90) when their lengths and fixed

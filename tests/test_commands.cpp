@@ -112,8 +112,14 @@ TEST_F(Commands, AStaleAcknowledgementNeverPassesForANewCommand) {
     EXPECT_EQ(sendCalPoint(), 0);
     sim::controller().script.replyMode = PM_REPLY_NORMAL;
     EXPECT_EQ(sendCalPoint(), 1);
-    sim::controller().script.replyMode = PM_REPLY_SHORT;
-    EXPECT_EQ(sendCalPoint(), 0) << "a reply without its error byte is no acknowledgement";
+    sim::controller().script.diagErrorCode = 17;
+    EXPECT_EQ(runDiag(nullptr), 0);
+    // A DIAG reply that writes nothing after a refusal must not report the old error code.
+    sim::controller().script.replyMode = PM_REPLY_NONE;
+    EXPECT_EQ(runDiag(nullptr), 0);
+    ASSERT_EQ(sim::messageBoxes().size(), 2u);
+    EXPECT_EQ(sim::messageBoxes()[0].text, toShiftJis("サンプリングデータエラー"));
+    EXPECT_EQ(sim::messageBoxes()[1].text, toShiftJis("通信エラー"));
 }
 
 TEST_F(Commands, AFailedDeviceCallCountsAsRefused) {
@@ -168,9 +174,11 @@ TEST_F(Commands, WithoutTheDeviceOnlyCalInAndCalOutSpeak) {
     EXPECT_TRUE(sentRequests().empty());
     // The device path is opened as an existing device; creation disposition 0 is refused
     // by the platform.
-    for (const sim::Call& call : sim::calls())
-        if (call.name == "CreateFileA")
+    for (const sim::Call& call : sim::calls()) {
+        if (call.name == "CreateFileA") {
             EXPECT_EQ(call.d, static_cast<std::int64_t>(win::OPEN_EXISTING));
+        }
+    }
 }
 
 TEST_F(Commands, JapaneseDiagReport) {

@@ -150,7 +150,7 @@ TEST_F(Run, DeviceMissingClosesAtOnceWithoutAMessage) {
     // DIAG was attempted, and CAL-ABORT was the last attempt, at destruction.
     EXPECT_EQ(sim::callsNamed({"CreateFileA"}).size(), 2u);
     EXPECT_EQ(sim::callsNamed({"DeviceIoControl"}).size(), 0u);
-    EXPECT_EQ(sim::calls().back().name, "PostQuitMessage");
+    EXPECT_EQ(sim::callsNamed({"CreateFileA", "PostQuitMessage"}).back(), "PostQuitMessage 0");
     expectCleanEnd(exitCode);
 }
 
