@@ -65,7 +65,8 @@ create_prefix() {
     for attempt in 1 2; do
         rm -rf "$WINEPREFIX"
         if wineboot -i >"$dir/wineboot.log" 2>&1 && wineserver -w &&
-            [[ -f "$WINEPREFIX/system.reg" && -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]]; then
+            [[ -f "$WINEPREFIX/system.reg" ]] &&
+            [[ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]]; then
             return 0
         fi
         echo "wine-rig: wineboot failed (attempt $attempt), see $dir/wineboot.log" >&2
@@ -94,6 +95,12 @@ cmd_up() {
 
     XVFB_PID=""
     XVFB_FB=""
+    ready=0 # read by the EXIT trap
+    # A rig that fails half-way leaves nothing running behind.
+    trap 'if ((!ready)); then
+              [[ -n ${WINEPREFIX:-} ]] && wineserver -k >/dev/null 2>&1
+              [[ -n $XVFB_PID ]] && kill "$XVFB_PID" 2>/dev/null
+          fi' EXIT
     if [[ -n $display ]]; then
         export DISPLAY=$display
     else
@@ -126,16 +133,33 @@ REGEDIT4
 "MS Gothic"="IPAGothic"
 "MS PGothic"="IPAGothic"
 EOF
-    local key="HKLM\\System\\CurrentControlSet\\Services\\$SERVICE"
-    local logNt="\\??\\$(winpath "$log")"
-    {
-        wine reg import "$(winpath "$dir/rig.reg")" || die "registry import failed (see setup.log)"
-        wine sc delete "$SERVICE" || true
-        wine sc create "$SERVICE" type= kernel start= auto binPath= "$(winpath "$driver")" ||
-            die "sc create failed"
+    local subkey="System\\CurrentControlSet\\Services\\$SERVICE"
+    local key="HKLM\\$subkey"
+    local logNt
+    logNt="\\??\\$(winpath "$log")"
+    (
+        wine reg import "$(winpath "$dir/rig.reg")" || die "registry import failed"
+        if wine sc query "$SERVICE"; then
+            # A kept prefix has the service already (Wine's sc config cannot change it):
+            # point it at this driver, which the next session start loads.
+            wine reg add "$key" /v ImagePath /t REG_SZ /d "$(winpath "$driver")" /f &&
+                wine reg add "$key" /v Start /t REG_DWORD /d 2 /f || die "reg add ImagePath failed"
+        else
+            wine sc create "$SERVICE" type= kernel start= auto binPath= "$(winpath "$driver")" ||
+                die "sc create failed"
+        fi
         wine reg add "$key" /v LogPath /t REG_SZ /d "$logNt" /f || die "reg add LogPath failed"
-        wine net start "$SERVICE" || die "net start $SERVICE failed"
-    } >"$dir/setup.log" 2>&1
+        # The log starts afresh: sequence numbers and per-command counts from 1.
+        {
+            printf 'REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\%s]\n"LogSequence"=-\n' "$subkey"
+            for code in 80 84 85 86 89; do printf '"Count%s"=-\n' "$code"; done
+        } >"$dir/reset.reg"
+        wine reg import "$(winpath "$dir/reset.reg")" || die "registry reset failed"
+        wine net start "$SERVICE" || {
+            wine sc query "$SERVICE" >"$dir/service.txt"
+            grep -q RUNNING "$dir/service.txt" || die "net start $SERVICE failed"
+        }
+    ) >"$dir/setup.log" 2>&1 || { cat "$dir/setup.log" >&2; exit 1; }
     # Settings read at session start take effect in the next session.
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w
@@ -150,6 +174,8 @@ EOF
         printf 'PNL_SERVICE_KEY=%q\n' "$key"
         printf 'PNL_LOG=%q\n' "$log"
     } >"$dir/rig.env"
+    # shellcheck disable=SC2034 # read by the EXIT trap
+    ready=1
     echo "rig ready: DISPLAY=$DISPLAY WINEPREFIX=$WINEPREFIX log=$log"
 }
 
@@ -164,7 +190,8 @@ cmd_down() {
     wineserver -w >/dev/null 2>&1 || true
     if [[ -n ${XVFB_PID:-} ]] && kill -0 "$XVFB_PID" 2>/dev/null; then
         kill "$XVFB_PID" 2>/dev/null || true
-        wait_for 10 bash -c "! kill -0 $XVFB_PID 2>/dev/null" || kill -9 "$XVFB_PID" 2>/dev/null || true
+        wait_for 10 bash -c "! kill -0 $XVFB_PID 2>/dev/null" ||
+            kill -9 "$XVFB_PID" 2>/dev/null || true
     fi
     if ((purge)); then
         rm -rf "$WINEPREFIX"
@@ -175,5 +202,8 @@ cmd_down() {
 case ${1:-} in
 up) shift; [[ $# -ge 1 ]] || die "usage: wine-rig.sh up DIR --driver FILE"; cmd_up "$@" ;;
 down) shift; [[ $# -ge 1 ]] || die "usage: wine-rig.sh down DIR [--purge]"; cmd_down "$@" ;;
-*) die "usage: wine-rig.sh up DIR --driver FILE [--display :N] [--keep-prefix] | down DIR [--purge]" ;;
+*)
+    die "usage: wine-rig.sh up DIR --driver FILE [--display :N] [--keep-prefix]" \
+        "| down DIR [--purge]"
+    ;;
 esac

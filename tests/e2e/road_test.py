@@ -23,6 +23,7 @@ import sys
 import time
 import traceback
 
+sys.dont_write_bytecode = True  # keep the source folder clean
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from wine_session import (BLACK, BLUE, RED, WHITE, CheckFailed, Program, Rig, check,  # noqa: E402
@@ -277,10 +278,12 @@ def case_complete_run(c):
     for i in range(9):
         check(c.mark_colour(TARGETS[i]) == RED, "target %d red before the press" % i)
         c.touch(i, "target%d" % i)
-        c.wait_mark(i, WHITE, "erased after the acknowledgement")
         if i < 8:
+            c.wait_mark(i, WHITE, "erased after the acknowledgement")
             c.wait_mark(i + 1, RED, "red as the next one")
-        c.shot("target%d-taken" % i)
+            c.shot("target%d-taken" % i)
+    # The last target gives way to the test screen at once; that screen is white above its
+    # help line, where the last target was.
 
     expected = [DIAG, CAL_IN_DEFAULT] + [CAL_POINT] * 9 + [CAL_OUT]
     c.wait_requests(len(expected), "CAL-OUT")
