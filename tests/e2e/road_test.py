@@ -4,7 +4,7 @@ simulated controller driver, driven through the X server as a user would drive i
 
     road_test.py [paths] setup          prepare the rig (Xvfb, fresh prefix, driver)
     road_test.py [paths] run CASE...    run cases on a prepared rig
-    road_test.py [paths] teardown       end the rig
+    road_test.py [paths] teardown       end the rig and delete its Wine prefix
     road_test.py [paths] all            setup, every case, teardown; one line per case
     road_test.py list                   the case names
 
@@ -362,6 +362,29 @@ def case_key_zero_twice(c):
 
 
 @case
+def case_numeric_pad_zero(c):
+    """The numeric pad's 0 switches screens like the main keyboard's."""
+    rig = c.rig
+    window = c.start_calibration()
+    # With NumLock on, KP_Insert reaches the program as VK_NUMPAD0 (xdotool's KP_0 would
+    # toggle NumLock around the key itself).
+    rig.press_key(window, "Num_Lock")
+    try:
+        rig.press_key(window, "KP_Insert")
+        c.wait_requests(3, "CAL-ABORT for the test screen")
+        wait_until(c.test_bar_row, STEP_TIMEOUT, "the test screen")
+        rig.press_key(window, "KP_Insert")
+        c.wait_requests(4, "CAL-IN on return")
+        c.wait_mark(0, RED, "red again on the calibration screen")
+    finally:
+        rig.xdotool("key", "Num_Lock")  # NumLock is the X server's state: back off for all
+    rig.press_key(window, "Escape")
+    c.wait_exit()
+    check(rig.sent() == [DIAG, CAL_IN_DEFAULT, CAL_ABORT, CAL_IN_DEFAULT, CAL_ABORT, CAL_ABORT],
+          "commands: %r" % rig.sent())
+
+
+@case
 def case_alt_f4(c):
     """Alt+F4 closes the window through the default handling; the run ends with CAL-ABORT."""
     rig = c.rig
@@ -371,7 +394,7 @@ def case_alt_f4(c):
     check(rig.sent() == [DIAG, CAL_IN_DEFAULT, CAL_ABORT], "commands: %r" % rig.sent())
 
 
-def catch_first_screen(c, attempts=3):
+def catch_first_screen(c, attempts=5):
     """Launches the program with the device absent and returns a snapshot of its first
     screen, which is up for a millisecond or two only. The program is stopped (SIGSTOP)
     the moment its first target shows on the framebuffer, so that the X server can finish
@@ -476,9 +499,9 @@ def rig_up(args):
     return rig
 
 
-def rig_down(args):
+def rig_down(args, purge=False):
     if os.path.exists(os.path.join(args.rig, "rig.env")):
-        subprocess.call([RIG_SCRIPT, "down", args.rig])
+        subprocess.call([RIG_SCRIPT, "down", args.rig] + (["--purge"] if purge else []))
 
 
 def prepare_case(rig, probe):
@@ -534,7 +557,7 @@ def main():
         print("\n".join(CASES))
         return 0
     if args.command == "teardown":
-        rig_down(args)
+        rig_down(args, purge=True)  # the prefix is ~700 MB; the next setup makes a new one
         return 0
     for name in ("exe", "driver", "probe"):
         path = getattr(args, name)
@@ -558,7 +581,7 @@ def main():
         results = [run_case(name, rig, args) for name in names]
     finally:
         if args.command == "all":
-            rig_down(args)
+            rig_down(args, purge=True)
     print("%d of %d cases passed in %.1f s" % (sum(results), len(results),
                                                time.monotonic() - started))
     return 0 if all(results) else 1
