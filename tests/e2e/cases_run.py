@@ -1,0 +1,284 @@
+"""Road tests of the calibration run: the controller's record, the targets' colours and how
+each run ends."""
+
+from harness import *  # noqa: F401,F403  the shared vocabulary of every case module
+
+# ---- the simulated controller itself ---------------------------------------------------
+
+
+@case
+def case_driver_protocol(c):
+    """The driver answers the five commands, scripts refusals and failures, logs every
+    request, and the device disappears with the service."""
+    rig = c.rig
+
+    def send(*args):
+        code, out = rig.wine(c.probe, "send", *args)
+        check(code == 0, "pnlprobe send %s: %d %s" % (args, code, out))
+        fields = dict(part.split("=", 1) for part in out.strip().split(" ", 3))
+        return fields["ok"], fields["error"], fields["returned"], fields["reply"]
+
+    for request in (DIAG, CAL_IN_DEFAULT, CAL_POINT, CAL_OUT, CAL_ABORT):
+        check(send(*request.split()) == ("1", "0", "20", ACK), "ack of %s" % request)
+    refused = "00 A0 01 05" + " 00" * 16
+    rig.set_value("RefuseCode", 5)
+    check(send("84", "1B", "2C")[3] == refused, "a malformed CAL-IN is refused")
+
+    # Only the 2nd CAL-POINT is refused; the count survives a session restart.
+    rig.set_script(refuse_command=0x86, refuse_occurrence=2)
+    check(send("86")[3] == ACK, "1st CAL-POINT acknowledged")
+    rig.restart_session(c.probe)
+    check(send("86")[3] == "00 A0 01 01" + " 00" * 16, "2nd CAL-POINT refused")
+    check(send("86")[3] == ACK, "3rd CAL-POINT acknowledged")
+
+    rig.set_script(ack_code=0xD0, diag_error_code=12)
+    check(send("89", "00")[3] == "00 D0 01 0C" + " 00" * 16, "DIAG error code in byte 3")
+    rig.set_value("FailIoctl", 1)
+    check(send("80") == ("0", "31", "0", "00 D0" + " 00" * 18),
+          "a failing call still returns the reply")
+    rig.set_script(reply_mode=3)
+    check(send("80")[3] == " ".join(["EE"] * 20), "reply mode 'none' leaves the buffer alone")
+    rig.set_script()
+    check(send("-o", "10", "86")[:2] == ("0", "122"), "a 10-byte output buffer is too small")
+    check(send("-c", "0x70000005", "86")[:2] == ("0", "1"), "another control code is refused")
+
+    log = rig.requests()
+    check([entry[2] for entry in log] == ["C0000023", "C0000010"],
+          "log after a fresh script: %r" % log)
+    with open(rig.log_path, encoding="ascii") as f:
+        sequences = [line.split("\t")[0] for line in f.read().splitlines()]
+    check(sequences == ["1", "2"], "sequence numbers %r" % sequences)
+
+    rig.stop_driver()
+    code, out = rig.wine(c.probe, "open")
+    check(code == 1 and "open error 2" in out, "stopped service (%d): %r" % (code, out))
+    rig.start_driver()
+    code, out = rig.wine(c.probe, "wait", "20")
+    check(code == 0, "device back after net start (%d): %r" % (code, out))
+
+
+# ---- runs of the utility ----------------------------------------------------------------
+
+
+@case
+def case_complete_run(c):
+    """Default settings, every command acknowledged: nine targets, CAL-OUT, the test
+    screen, Enter; the controller sees exactly the commands of a whole run."""
+    rig = c.rig
+    window = c.start_calibration()
+    check(rig.window_geometry(window) == (0, 0, WIDTH, HEIGHT), "window does not cover the screen")
+    first = c.shot("start")
+    check(c.calibration_text_present(first), "no instruction text on the calibration screen")
+    check(all(first.pixel(x, y) == WHITE for x, y in CORNERS + (TARGETS[1], TARGETS[3])),
+          "the calibration screen is white except the first target and the text")
+
+    for i in range(9):
+        check(c.mark_colour(TARGETS[i]) == RED, "target %d red before the press" % i)
+        c.touch(i, "target%d" % i)
+        if i < 8:
+            c.wait_mark(i, WHITE, "erased after the acknowledgement")
+            c.wait_mark(i + 1, RED, "red as the next one")
+            c.shot("target%d-taken" % i)
+    # The last target gives way to the test screen at once; that screen is white above its
+    # help line, where the last target was.
+
+    expected = [DIAG, CAL_IN_DEFAULT] + [CAL_POINT] * 9 + [CAL_OUT]
+    c.wait_requests(len(expected), "CAL-OUT")
+    wait_until(c.test_bar_row, STEP_TIMEOUT, "the test screen's separator line")
+    c.check_test_screen(c.shot("test-screen"))
+    check(rig.sent() == expected, "commands of the run: %r" % rig.sent())
+    check(all(reply == ACK and status == OK_STATUS for _, reply, status in rig.requests()),
+          "every exchange acknowledged")
+
+    rig.press_key(window, "Return")
+    c.wait_exit()
+    check(rig.sent() == expected + [CAL_ABORT], "after Enter: %r" % rig.sent()[len(expected):])
+
+
+@case
+def case_refused_point(c):
+    """The controller refuses the second CAL-POINT: that target turns red again and stays
+    current; the next release is accepted."""
+    rig = c.rig
+    rig.set_script(refuse_command=0x86, refuse_occurrence=2)
+    window = c.start_calibration()
+    c.touch(0, "target0")
+    c.wait_mark(0, WHITE, "erased")
+    c.wait_mark(1, RED, "red as the next one")
+
+    c.touch(1, "target1-refused")
+    c.wait_mark(1, RED, "red again after the refusal")
+    c.shot("target1-red-again")
+    check(c.mark_colour(TARGETS[2]) == WHITE, "no next target after a refusal")
+    check(rig.requests()[3][1].startswith("00 A0"), "the 2nd CAL-POINT was refused")
+
+    c.touch(1, "target1-again")
+    c.wait_mark(1, WHITE, "erased after the accepted release")
+    c.wait_mark(2, RED, "red as the next one")
+    c.shot("target2")
+
+    rig.press_key(window, "Escape")
+    c.wait_exit()
+    check(rig.sent() == [DIAG, CAL_IN_DEFAULT] + [CAL_POINT] * 3 + [CAL_ABORT, CAL_ABORT],
+          "commands: %r" % rig.sent())
+
+
+@case
+def case_escape(c):
+    """Esc on the calibration screen: CAL-ABORT, then the destruction's CAL-ABORT."""
+    rig = c.rig
+    window = c.start_calibration()
+    rig.press_key(window, "Escape")
+    c.wait_exit()
+    check(rig.sent() == [DIAG, CAL_IN_DEFAULT, CAL_ABORT, CAL_ABORT], "commands: %r" % rig.sent())
+
+
+@case
+def case_key_zero_twice(c):
+    """0 leaves for the test screen with CAL-ABORT; 0 again comes back with CAL-IN only."""
+    rig = c.rig
+    window = c.start_calibration()
+    rig.press_key(window, "0")
+    c.wait_requests(3, "CAL-ABORT for the test screen")
+    wait_until(c.test_bar_row, STEP_TIMEOUT, "the test screen")
+    c.check_test_screen(c.shot("test-screen"))
+    check(rig.sent() == [DIAG, CAL_IN_DEFAULT, CAL_ABORT], "to the test screen: %r" % rig.sent())
+
+    rig.press_key(window, "0")
+    c.wait_requests(4, "CAL-IN on return")
+    c.wait_mark(0, RED, "red again on the calibration screen")
+    wait_until(lambda: c.test_bar_row() is None, STEP_TIMEOUT, "the test bar to go")
+    back = c.shot("calibration-again")
+    check(c.calibration_text_present(back), "no instruction text after the return")
+    check(rig.sent() == [DIAG, CAL_IN_DEFAULT, CAL_ABORT, CAL_IN_DEFAULT],
+          "back to calibration: %r" % rig.sent())
+
+    rig.press_key(window, "Escape")
+    c.wait_exit()
+    check(rig.sent()[4:] == [CAL_ABORT, CAL_ABORT], "end: %r" % rig.sent())
+
+
+@case
+def case_numeric_pad_zero(c):
+    """The numeric pad's 0 switches screens like the main keyboard's."""
+    rig = c.rig
+    window = c.start_calibration()
+    # With NumLock on, KP_Insert reaches the program as VK_NUMPAD0 (xdotool's KP_0 would
+    # toggle NumLock around the key itself).
+    rig.press_key(window, "Num_Lock")
+    try:
+        rig.press_key(window, "KP_Insert")
+        c.wait_requests(3, "CAL-ABORT for the test screen")
+        wait_until(c.test_bar_row, STEP_TIMEOUT, "the test screen")
+        rig.press_key(window, "KP_Insert")
+        c.wait_requests(4, "CAL-IN on return")
+        c.wait_mark(0, RED, "red again on the calibration screen")
+    finally:
+        rig.xdotool("key", "Num_Lock")  # NumLock is the X server's state: back off for all
+    rig.press_key(window, "Escape")
+    c.wait_exit()
+    check(rig.sent() == [DIAG, CAL_IN_DEFAULT, CAL_ABORT, CAL_IN_DEFAULT, CAL_ABORT, CAL_ABORT],
+          "commands: %r" % rig.sent())
+
+
+@case
+def case_alt_f4(c):
+    """Alt+F4 closes the window through the default handling; the run ends with CAL-ABORT."""
+    rig = c.rig
+    window = c.start_calibration()
+    rig.press_key(window, "alt+F4")
+    c.wait_exit()
+    check(rig.sent() == [DIAG, CAL_IN_DEFAULT, CAL_ABORT], "commands: %r" % rig.sent())
+
+
+def catch_first_screen(c, attempts=5):
+    """Launches the program with the device absent and returns a snapshot of its first
+    screen, which is up for a millisecond or two only. The program is stopped (SIGSTOP)
+    the moment its first target shows on the framebuffer, so that the X server can finish
+    drawing what it was sent while the program cannot close its window; then it goes on.
+    A stop in the middle of the program's drawing, or a first screen that came and went
+    unseen, is tried again with a new launch: each attempt is a whole run that must end
+    with exit code 0 and no request."""
+    for attempt in range(1, attempts + 1):
+        program = c.launch()
+        pid = program.process.pid
+        caught = None
+        normal = os.getpriority(os.PRIO_PROCESS, 0)
+        try:
+            os.setpriority(os.PRIO_PROCESS, 0, normal - 10)  # poll ahead of the program
+        except OSError:
+            pass
+        try:
+            deadline = time.monotonic() + WINDOW_TIMEOUT
+            while program.running() and time.monotonic() < deadline:
+                if c.screen.pixel(*TARGETS[0]) != RED:
+                    continue
+                os.kill(pid, signal.SIGSTOP)
+                try:
+                    wait_until(lambda: c.mark_colour(TARGETS[0]) == RED
+                               and c.screen.pixels(CORNERS + (TARGETS[4],)).count(WHITE) == 5,
+                               0.5, "the whole first screen", interval=0.002)
+                    caught = c.shot("first-screen-attempt%d" % attempt, framebuffer=True)
+                except CheckFailed:
+                    pass
+                os.kill(pid, signal.SIGCONT)
+                break
+        finally:
+            try:
+                os.setpriority(os.PRIO_PROCESS, 0, normal)
+            except OSError:
+                pass
+        c.wait_exit()
+        check(c.rig.sent() == [], "nothing reaches a controller: %r" % c.rig.sent())
+        if caught:
+            return caught
+    raise CheckFailed("the first screen was not seen in %d launches" % attempts)
+
+
+@case
+def case_device_absent(c):
+    """Driver stopped: the first screen is painted (full-screen white window, first target
+    red) before any command; then the window closes by itself at once, with no message,
+    and the exit code is 0."""
+    rig = c.rig
+    rig.stop_driver()
+    try:
+        first = catch_first_screen(c)
+        check(first.pixel(*TARGETS[0]) == RED, "first target red")
+        check(c.calibration_text_present(first), "instruction text on the first screen")
+    finally:
+        rig.start_driver()
+
+
+def diag_refused(c, lang, caption, other_caption):
+    rig = c.rig
+    rig.set_script(refuse_command=0x89)
+    c.launch(lang)
+    window = c.wait_main_window()
+    box = wait_until(lambda: rig.find_windows("^%s$" % caption), WINDOW_TIMEOUT,
+                     "the message box %r" % caption)[0]
+    check(not rig.find_windows("^%s$" % other_caption), "a box captioned %r" % other_caption)
+    check(rig.window_geometry(window) == (0, 0, WIDTH, HEIGHT), "window does not cover the screen")
+    c.wait_mark(0, RED, "red behind the message box")
+    snapshot = c.shot("diag-refused")
+    check(all(snapshot.pixel(x, y) == WHITE for x, y in CORNERS),
+          "white full-screen window behind the box")
+    check(rig.sent() == [DIAG], "only DIAG before the box: %r" % rig.sent())
+    rig.press_key(box, "Return")
+    c.wait_exit()
+    check(rig.sent() == [DIAG, CAL_ABORT], "commands: %r" % rig.sent())
+
+
+@case
+def case_diag_refused_english(c):
+    """DIAG refused under an English locale: the box "DIAG command", then the window
+    closes once it is dismissed."""
+    diag_refused(c, ENGLISH, "DIAG command", "診断コマンド")
+
+
+@case
+def case_diag_refused_japanese(c):
+    """The same under a Japanese locale: the box is captioned in Japanese."""
+    diag_refused(c, JAPANESE, "診断コマンド", "DIAG command")
+
+
