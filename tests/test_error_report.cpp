@@ -6,44 +6,9 @@
 
 #include <gtest/gtest.h>
 
-#include <iconv.h>
 #include <string>
 
 namespace {
-
-// The code page 932 bytes of a UTF-8 text, converted independently of the program's tables.
-std::string cp932(const std::string& utf8) {
-    iconv_t converter = iconv_open("CP932", "UTF-8");
-    if (converter == reinterpret_cast<iconv_t>(-1)) {
-        ADD_FAILURE() << "no CP932 converter on this machine";
-        return std::string();
-    }
-    std::string in = utf8;
-    char out[256] = {};
-    char* inPointer = &in[0];
-    size_t inLeft = in.size();
-    char* outPointer = out;
-    size_t outLeft = sizeof out;
-    size_t converted = iconv(converter, &inPointer, &inLeft, &outPointer, &outLeft);
-    iconv_close(converter);
-    EXPECT_NE(converted, static_cast<size_t>(-1)) << utf8;
-    return std::string(out, sizeof out - outLeft);
-}
-
-win::LRESULT ownerProc(win::HWND window, win::UINT message, win::WPARAM wParam,
-                       win::LPARAM lParam) {
-    return win::DefWindowProcA(window, message, wParam, lParam);
-}
-
-win::HWND makeOwnerWindow() {
-    win::WNDCLASSEXA windowClass = {};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = ownerProc;
-    windowClass.lpszClassName = "TEST:OWNER";
-    win::RegisterClassExA(&windowClass);
-    return win::CreateWindowExA(0, "TEST:OWNER", "", win::WS_POPUP | win::WS_VISIBLE, 0, 0, 640,
-                                480, nullptr, nullptr, nullptr, nullptr);
-}
 
 void start(UiLanguage language) {
     startFreshProcess();
@@ -85,7 +50,7 @@ TEST(ErrorReport, TextForEveryKindOfCodeInBothLanguages) {
         SCOPED_TRACE(testing::Message() << "code " << row.code);
         uiLanguage = LanguageJapanese;
         std::string japanese = errorText(row.code);
-        EXPECT_EQ(japanese, cp932(row.japanese));
+        EXPECT_EQ(japanese, toShiftJis(row.japanese));
         EXPECT_EQ(japanese.size(), row.japaneseBytes);
         uiLanguage = LanguageEnglish;
         EXPECT_EQ(std::string(errorText(row.code)), row.english);
@@ -94,9 +59,9 @@ TEST(ErrorReport, TextForEveryKindOfCodeInBothLanguages) {
 
 TEST(ErrorReport, CaptionsByteForByte) {
     uiLanguage = LanguageJapanese;
-    EXPECT_EQ(std::string(commandCaption(CaptionDiag)), cp932("診断コマンド"));
-    EXPECT_EQ(std::string(commandCaption(CaptionCalIn)), cp932("補正開始コマンド"));
-    EXPECT_EQ(std::string(commandCaption(CaptionCalOut)), cp932("補正終了コマンド"));
+    EXPECT_EQ(std::string(commandCaption(CaptionDiag)), toShiftJis("診断コマンド"));
+    EXPECT_EQ(std::string(commandCaption(CaptionCalIn)), toShiftJis("補正開始コマンド"));
+    EXPECT_EQ(std::string(commandCaption(CaptionCalOut)), toShiftJis("補正終了コマンド"));
     EXPECT_EQ(std::string(commandCaption(CaptionDiag)).size(), 12u);
     EXPECT_EQ(std::string(commandCaption(CaptionCalIn)).size(), 16u);
 
@@ -108,7 +73,7 @@ TEST(ErrorReport, CaptionsByteForByte) {
 
 TEST(ErrorReport, BoxShowsTextAndCaptionOfOneLanguage) {
     start(LanguageEnglish);
-    win::HWND window = makeOwnerWindow();
+    win::HWND window = openPlainWindow(640, 480);
     reportControllerError(window, 1, commandCaption(CaptionCalIn));
     ASSERT_EQ(sim::messageBoxes().size(), 1u);
     const sim::MessageBoxRecord& english = sim::messageBoxes()[0];
@@ -118,17 +83,17 @@ TEST(ErrorReport, BoxShowsTextAndCaptionOfOneLanguage) {
     EXPECT_EQ(english.type, win::MB_OK);
 
     start(LanguageJapanese);
-    window = makeOwnerWindow();
+    window = openPlainWindow(640, 480);
     reportControllerError(window, 12, commandCaption(CaptionDiag));
     ASSERT_EQ(sim::messageBoxes().size(), 1u);
-    EXPECT_EQ(sim::messageBoxes()[0].text, cp932("パネル電圧エラー"));
-    EXPECT_EQ(sim::messageBoxes()[0].caption, cp932("診断コマンド"));
+    EXPECT_EQ(sim::messageBoxes()[0].text, toShiftJis("パネル電圧エラー"));
+    EXPECT_EQ(sim::messageBoxes()[0].caption, toShiftJis("診断コマンド"));
 }
 
 TEST(ErrorReport, CursorIsVisibleWhileTheBoxIsUpAndPutBackAfter) {
     // Hidden with Tab: shown during the box, hidden again after it.
     start(LanguageJapanese);
-    win::HWND window = makeOwnerWindow();
+    win::HWND window = openPlainWindow(640, 480);
     setCursorVisibility(CursorToggle);
     ASSERT_LT(sim::cursorCounter(), 0);
     reportControllerError(window, 50, commandCaption(CaptionCalOut));
@@ -139,7 +104,7 @@ TEST(ErrorReport, CursorIsVisibleWhileTheBoxIsUpAndPutBackAfter) {
 
     // Visible: stays visible throughout.
     start(LanguageJapanese);
-    window = makeOwnerWindow();
+    window = openPlainWindow(640, 480);
     reportControllerError(window, 50, commandCaption(CaptionCalOut));
     ASSERT_EQ(sim::messageBoxes().size(), 1u);
     EXPECT_EQ(sim::messageBoxes()[0].cursorCounterWhileUp, 0);

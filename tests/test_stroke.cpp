@@ -8,11 +8,6 @@
 
 namespace {
 
-win::LRESULT canvasProc(win::HWND window, win::UINT message, win::WPARAM wParam,
-                        win::LPARAM lParam) {
-    return win::DefWindowProcA(window, message, wParam, lParam);
-}
-
 // An 800 x 600 screen with a 16-pixel line height, one window over it, and no stroke open.
 struct Canvas {
     win::HWND window;
@@ -26,13 +21,7 @@ struct Canvas {
         screenMetrics = {800, 600, 16};
         strokeState = {0, 0, 0};
 
-        win::WNDCLASSEXA windowClass = {};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = canvasProc;
-        windowClass.lpszClassName = "TEST:CANVAS";
-        win::RegisterClassExA(&windowClass);
-        window = win::CreateWindowExA(0, "TEST:CANVAS", "", win::WS_POPUP | win::WS_VISIBLE, 0, 0,
-                                      800, 600, nullptr, nullptr, nullptr, nullptr);
+        window = openPlainWindow(800, 600);
         dc = win::GetDC(window);
     }
     ~Canvas() { win::ReleaseDC(window, dc); }

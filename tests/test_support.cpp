@@ -74,3 +74,23 @@ std::string toShiftJis(const std::string& utf8) {
     out.resize(out.size() - outLeft);
     return out;
 }
+
+namespace {
+
+win::LRESULT plainProc(win::HWND window, win::UINT message, win::WPARAM wParam,
+                       win::LPARAM lParam) {
+    return win::DefWindowProcA(window, message, wParam, lParam);
+}
+
+} // namespace
+
+win::HWND openPlainWindow(int width, int height) {
+    win::WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = plainProc;
+    windowClass.hbrBackground = static_cast<win::HBRUSH>(win::GetStockObject(win::WHITE_BRUSH));
+    windowClass.lpszClassName = "TEST:PLAIN";
+    win::RegisterClassExA(&windowClass);
+    return win::CreateWindowExA(0, "TEST:PLAIN", "", win::WS_POPUP | win::WS_VISIBLE, 0, 0, width,
+                                height, nullptr, nullptr, nullptr, nullptr);
+}

@@ -24,6 +24,10 @@ void touchTargets(int count, Pixel (*where)(int));
 // The requests the controller has received, as hex strings.
 std::vector<std::string> sentRequests();
 
+// A plain window at (0, 0) on a fresh class whose procedure leaves everything to
+// DefWindowProcA: something to draw on and to own message boxes, without the program's own.
+win::HWND openPlainWindow(int width, int height);
+
 // A UTF-8 text in the Shift-JIS bytes (code page 932) the program stores it in.
 std::string toShiftJis(const std::string& utf8);
 

@@ -12,11 +12,6 @@
 
 namespace {
 
-win::LRESULT canvasProc(win::HWND window, win::UINT message, win::WPARAM wParam,
-                        win::LPARAM lParam) {
-    return win::DefWindowProcA(window, message, wParam, lParam);
-}
-
 // A fresh simulated screen with one window covering it; the metrics are set separately, as
 // start-up would have measured them.
 struct Canvas {
@@ -33,14 +28,7 @@ struct Canvas {
         screenMetrics = metrics;
         uiLanguage = language;
 
-        win::WNDCLASSEXA windowClass = {};
-        windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = canvasProc;
-        windowClass.lpszClassName = "TEST:CANVAS";
-        win::RegisterClassExA(&windowClass);
-        window = win::CreateWindowExA(0, "TEST:CANVAS", "", win::WS_POPUP | win::WS_VISIBLE, 0, 0,
-                                      config.screenWidth, config.screenHeight, nullptr, nullptr,
-                                      nullptr, nullptr);
+        window = openPlainWindow(config.screenWidth, config.screenHeight);
         dc = win::GetDC(window);
     }
     ~Canvas() { win::ReleaseDC(window, dc); }
