@@ -252,7 +252,7 @@ def case_device_absent(c):
 
 def diag_refused(c, lang, caption, other_caption):
     rig = c.rig
-    rig.set_script(refuse_command=0x89)
+    rig.set_script(refuse_command=0x89, refuse_code=12)  # panel voltage error
     c.launch(lang)
     window = c.wait_main_window()
     box = wait_until(lambda: rig.find_windows("^%s$" % caption), WINDOW_TIMEOUT,
@@ -264,6 +264,7 @@ def diag_refused(c, lang, caption, other_caption):
     check(all(snapshot.pixel(x, y) == WHITE for x, y in CORNERS),
           "white full-screen window behind the box")
     check(rig.sent() == [DIAG], "only DIAG before the box: %r" % rig.sent())
+    check(rig.requests()[0][1].startswith("00 A0 01 0C"), "DIAG refused with code 12")
     rig.press_key(box, "Return")
     c.wait_exit()
     check(rig.sent() == [DIAG, CAL_ABORT], "commands: %r" % rig.sent())
@@ -271,8 +272,8 @@ def diag_refused(c, lang, caption, other_caption):
 
 @case
 def case_diag_refused_english(c):
-    """DIAG refused under an English locale: the box "DIAG command", then the window
-    closes once it is dismissed."""
+    """DIAG refused with error code 12 under an English locale: the box "DIAG command",
+    then the window closes once it is dismissed, and the exit code is 0."""
     diag_refused(c, ENGLISH, "DIAG command", "診断コマンド")
 
 
