@@ -309,10 +309,7 @@ def dialog_looks(c, lang, label, heading_width):
     for name, units in RADIOS.items():
         check(dialog.has_circle(snapshot, name), "no radio button circle for %s" % name)
         check(dialog.ink(snapshot, units), "no label on the %s radio button" % name)
-    check(dialog.checked_set(snapshot) == set(DEFAULTS),
-          "first opening checks %s" % sorted(dialog.checked_set(snapshot)))
-    check(dialog.focus_set(snapshot) == {"6.7"},
-          "first opening shows the focus on %s" % sorted(dialog.focus_set(snapshot)))
+    check_defaults_shown(dialog, snapshot, "first opening")
 
     click(c, dialog.centre(CANCEL_BUTTON))
     wait_closed(c, dialog)
@@ -320,6 +317,14 @@ def dialog_looks(c, lang, label, heading_width):
     c.wait_mark(0, RED, "red after the dialog")
     end_run(c, window, [DIAG, CAL_IN_DEFAULT])
 
+
+
+def check_defaults_shown(dialog, snapshot, when):
+    """6.7 inch, 9 points and Right(A) checked, and the focus on 6.7 inch."""
+    check(dialog.checked_set(snapshot) == set(DEFAULTS),
+          "%s checks %s" % (when, sorted(dialog.checked_set(snapshot))))
+    check(dialog.focus_set(snapshot) == {"6.7"},
+          "%s shows the focus on %s" % (when, sorted(dialog.focus_set(snapshot))))
 
 @case
 def case_dialog_english(c):
@@ -407,10 +412,7 @@ def case_dialog_cancel(c):
 
     dialog = open_dialog(c, window)
     snapshot = c.shot("reopened")
-    check(dialog.checked_set(snapshot) == set(DEFAULTS),
-          "reopened with %s checked" % sorted(dialog.checked_set(snapshot)))
-    check(dialog.focus_set(snapshot) == {"6.7"},
-          "reopened with the focus on %s" % sorted(dialog.focus_set(snapshot)))
+    check_defaults_shown(dialog, snapshot, "reopened")
     click(c, dialog.centre(CANCEL_BUTTON))
     wait_closed(c, dialog)
     c.park_pointer()

@@ -231,20 +231,16 @@ class Pen:
     def line_to(self, point):
         """A move that draws a line from the last point: waits for new black pixels between
         them (the end point itself is left out)."""
-        a = self.at
-        box = (min(a[0], point[0]), min(a[1], point[1]), max(a[0], point[0]),
-               max(a[1], point[1]))
-        before = black_in(self.c.screen.capture(), *box)
-        self.c.rig.mouse_move(*point)
-        self.at = point
-        self.c.pointer = point
-        if major(a, point) > 1:
-            wait_until(lambda: black_in(self.c.screen.capture(), *box) - before, STEP_TIMEOUT,
-                       "the line %r-%r" % (a, point))
+        self._move(point, "the line %r-%r" % (self.at, point), wait=major(self.at, point) > 1)
 
     def dot_at(self, point):
         """A move that starts a new stroke (after the band): waits for something new between
         the last drawn point and this one, which should be this point's single pixel."""
+        self._move(point, "the single pixel at %r" % (point,))
+
+    def _move(self, point, what, wait=True):
+        """Moves the pointer to point and, when asked, waits until new black pixels appear in
+        the box between the last point and this one."""
         a = self.at
         box = (min(a[0], point[0]), min(a[1], point[1]), max(a[0], point[0]),
                max(a[1], point[1]))
@@ -252,8 +248,9 @@ class Pen:
         self.c.rig.mouse_move(*point)
         self.at = point
         self.c.pointer = point
-        wait_until(lambda: black_in(self.c.screen.capture(), *box) - before, STEP_TIMEOUT,
-                   "the single pixel at %r" % (point,))
+        if wait:
+            wait_until(lambda: black_in(self.c.screen.capture(), *box) - before, STEP_TIMEOUT,
+                       what)
 
     def into_band(self, point):
         """A move that the band refuses: nothing to wait for, so a key that nothing handles
