@@ -18,6 +18,9 @@ void pm_default_script(PanelScript* script) {
     script->deviceAbsent = 0;
     script->failIoctl = 0;
     script->replyMode = PM_REPLY_NORMAL;
+    script->cutCommand = PM_REFUSE_ALL;
+    script->cutOccurrence = 0;
+    script->cutAfter = 2;
 }
 
 void pm_init(PanelModel* model) {
@@ -50,23 +53,26 @@ int pm_request_is_valid(const unsigned char* r, unsigned length) {
     }
 }
 
-static int is_scripted_refusal(const PanelModel* model, unsigned code, unsigned occurrence) {
-    const PanelScript* s = &model->script;
-    if (s->refuseCommand == PM_REFUSE_NONE)
+/* Whether a scripted choice of command (code, PM_REFUSE_ALL or PM_REFUSE_NONE) and occurrence
+ * (0 for every one) applies to this request. */
+static int script_selects(int command, int wantedOccurrence, unsigned code, unsigned occurrence) {
+    if (command == PM_REFUSE_NONE)
         return 0;
-    if (s->refuseCommand != PM_REFUSE_ALL && (unsigned)s->refuseCommand != code)
+    if (command != PM_REFUSE_ALL && (unsigned)command != code)
         return 0;
-    return s->refuseOccurrence == 0 || (unsigned)s->refuseOccurrence == occurrence;
+    return wantedOccurrence == 0 || (unsigned)wantedOccurrence == occurrence;
 }
 
-static void build_reply(PanelModel* model, const unsigned char* request, unsigned length,
-                        unsigned char reply[PM_REPLY_SIZE]) {
+/* Builds the reply and returns how many of its bytes reach the caller. */
+static unsigned build_reply(PanelModel* model, const unsigned char* request, unsigned length,
+                            unsigned char reply[PM_REPLY_SIZE]) {
     const PanelScript* s = &model->script;
     unsigned code = length ? request[0] : 0;
     unsigned occurrence = length ? ++model->occurrences[code] : 0;
     clear(reply, PM_REPLY_SIZE);
     reply[1] = s->ackCode;
-    if (!pm_request_is_valid(request, length) || is_scripted_refusal(model, code, occurrence)) {
+    if (!pm_request_is_valid(request, length) ||
+        script_selects(s->refuseCommand, s->refuseOccurrence, code, occurrence)) {
         reply[1] = REPLY_REFUSED;
         reply[2] = 1;
         reply[3] = s->refuseCode;
@@ -79,6 +85,12 @@ static void build_reply(PanelModel* model, const unsigned char* request, unsigne
         for (i = 0; i < PM_REPLY_SIZE; ++i)
             reply[i] = (unsigned char)(0x5A ^ (i * 37));
     }
+    if (s->replyMode == PM_REPLY_NONE)
+        return 0;
+    if (s->replyMode == PM_REPLY_CUT &&
+        script_selects(s->cutCommand, s->cutOccurrence, code, occurrence))
+        return s->cutAfter < PM_REPLY_SIZE ? s->cutAfter : PM_REPLY_SIZE;
+    return PM_REPLY_SIZE;
 }
 
 static void keep_record(PanelModel* model, const unsigned char* request, unsigned length,
@@ -100,12 +112,7 @@ static void keep_record(PanelModel* model, const unsigned char* request, unsigne
 int pm_exchange(PanelModel* model, const unsigned char* request, unsigned length,
                 unsigned char* out, unsigned outSize, unsigned* written) {
     unsigned char reply[PM_REPLY_SIZE];
-    unsigned n = PM_REPLY_SIZE, i;
-    build_reply(model, request, length, reply);
-    if (model->script.replyMode == PM_REPLY_SHORT)
-        n = 2;
-    else if (model->script.replyMode == PM_REPLY_NONE)
-        n = 0;
+    unsigned n = build_reply(model, request, length, reply), i;
     if (n > outSize)
         n = outSize;
     for (i = 0; i < n; ++i)

@@ -28,7 +28,7 @@ extern "C" {
 
 /* replyMode */
 #define PM_REPLY_NORMAL 0
-#define PM_REPLY_SHORT 1   /* only the first 2 bytes are written */
+#define PM_REPLY_CUT 1     /* only the first cutAfter bytes are written (see cutCommand) */
 #define PM_REPLY_GARBAGE 2 /* byte 0 non-zero, the rest a fixed pattern */
 #define PM_REPLY_NONE 3    /* nothing written at all */
 
@@ -41,6 +41,9 @@ typedef struct PanelScript {
     int deviceAbsent;         /* the device cannot be opened */
     int failIoctl;            /* the device-control call fails (reply still written) */
     int replyMode;            /* PM_REPLY_* */
+    int cutCommand;           /* PM_REPLY_CUT: command code, or PM_REFUSE_ALL (default) */
+    int cutOccurrence;        /* PM_REPLY_CUT: 0 every occurrence; N: only the Nth */
+    unsigned cutAfter;        /* PM_REPLY_CUT: bytes written, 0 to PM_REPLY_SIZE */
 } PanelScript;
 
 typedef struct PanelRecord {

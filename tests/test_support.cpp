@@ -19,19 +19,51 @@ const char* const kCalPoint = "86";
 const char* const kCalOut = "85 00 20 00 20";
 const char* const kCalAbort = "80";
 
+namespace {
+
+// Every process-wide variable of the program, as one value.
+struct ProgramGlobals {
+    CalibState calib;
+    TargetGrid grid;
+    ScreenMetrics metrics;
+    win::HINSTANCE instance;
+    UiLanguage language;
+    CalibSettings settings;
+    CursorVisibility cursor;
+    StrokeState stroke;
+    AreaParameters area;
+    CommandBuffer command;
+    unsigned char response[kResponseSize];
+};
+
+ProgramGlobals currentGlobals() {
+    ProgramGlobals g = {
+        calibState,       targetGrid,  screenMetrics,  programInstance, uiLanguage, calibSettings,
+        cursorVisibility, strokeState, areaParameters, commandBuffer,   {0}};
+    std::memcpy(g.response, responseBuffer, sizeof responseBuffer);
+    return g;
+}
+
+// The program's own starting values, taken when the test program loads, before any test has
+// run: a wrong starting value in the program is then what every test starts from.
+const ProgramGlobals kProgramStart = currentGlobals();
+
+} // namespace
+
 void startFreshProcess(const sim::Config& config) {
     sim::reset(config);
-    calibState = CalibState{0, 0, 0, 0, 0, 0, 0};
-    targetGrid = TargetGrid{3, 3, {100, 2048, 3996, 0, 0}, {100, 2048, 3996, 0}, 9};
-    screenMetrics = ScreenMetrics{0, 0, 0};
-    programInstance = nullptr;
-    uiLanguage = LanguageJapanese;
-    calibSettings = CalibSettings{13, 20, 30};
-    cursorVisibility = CursorVisibility{1, 0};
-    strokeState = StrokeState{0, 0, 0};
-    areaParameters = AreaParameters{0, 0, 0, 0};
-    std::memset(&commandBuffer, 0, sizeof commandBuffer);
-    std::memset(responseBuffer, 0, sizeof responseBuffer);
+    const ProgramGlobals& g = kProgramStart;
+    calibState = g.calib;
+    targetGrid = g.grid;
+    screenMetrics = g.metrics;
+    programInstance = g.instance;
+    uiLanguage = g.language;
+    calibSettings = g.settings;
+    cursorVisibility = g.cursor;
+    strokeState = g.stroke;
+    areaParameters = g.area;
+    commandBuffer = g.command;
+    std::memcpy(responseBuffer, g.response, sizeof responseBuffer);
 }
 
 Pixel nineGridTarget(int index) {

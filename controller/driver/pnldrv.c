@@ -12,7 +12,10 @@
  *   REG_DWORD RefuseCode        reply byte 3 of a refusal (default 1)
  *   REG_DWORD DiagErrorCode     >0: DIAG answers with byte 2 = 1 and byte 3 = this code
  *   REG_DWORD FailIoctl         !=0: the call fails (STATUS_UNSUCCESSFUL), reply still written
- *   REG_DWORD ReplyMode         0 normal, 1 short (2 bytes), 2 garbage, 3 nothing written
+ *   REG_DWORD ReplyMode         0 normal, 1 cut short, 2 garbage, 3 nothing written
+ *   REG_DWORD CutCommand        ReplyMode 1: command code whose replies are cut, 0x100 = all
+ *   REG_DWORD CutOccurrence     ReplyMode 1: 0 = every occurrence, N = only the Nth
+ *   REG_DWORD CutAfter          ReplyMode 1: bytes of the reply written (default 2)
  *   REG_SZ    LogPath           NT path of the request log, e.g. \??\Z:\tmp\run\requests.log
  *
  * The script is read again at every request. State that must be predictable across
@@ -140,6 +143,9 @@ static void load_script(HANDLE key, PanelScript* script) {
     script->diagErrorCode = (int)read_dword(key, L"DiagErrorCode", (ULONG)script->diagErrorCode);
     script->failIoctl = (int)read_dword(key, L"FailIoctl", (ULONG)script->failIoctl);
     script->replyMode = (int)read_dword(key, L"ReplyMode", (ULONG)script->replyMode);
+    script->cutCommand = (int)read_dword(key, L"CutCommand", (ULONG)script->cutCommand);
+    script->cutOccurrence = (int)read_dword(key, L"CutOccurrence", (ULONG)script->cutOccurrence);
+    script->cutAfter = read_dword(key, L"CutAfter", script->cutAfter);
 }
 
 /* ---- request log ------------------------------------------------------------------- */

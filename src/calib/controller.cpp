@@ -8,7 +8,7 @@
 #include "screen/text_panels.h"
 #include "settings/setup_dialog.h"
 
-CalibState calibState = {0, 0, 0, 0, 0, 0, 0};
+CalibState calibState = {0, 0, 0, 0, 0, 0, 0, 0};
 
 namespace {
 
@@ -29,6 +29,9 @@ void repaintWhole(win::HWND window) {
 }
 
 void onStartRequest(win::HWND window) {
+    if (!calibState.startDue)
+        return;
+    calibState.startDue = 0;
     if (!calibState.diagDone)
         calibState.diagDone = runDiag(window);
     if (calibState.diagDone)
@@ -119,7 +122,7 @@ void switchScreen(win::HWND window) {
     if (calibState.testScreen)
         sendCalAbort();
     else
-        win::PostMessageA(window, win::WM_USER, 0, 0); // DIAG is not repeated: only CAL-IN
+        postStartRequest(window); // DIAG is not repeated: only CAL-IN
 }
 
 void runSetup(win::HWND window) {
@@ -170,6 +173,11 @@ void onKeyDown(win::HWND window, win::WPARAM key, win::LPARAM lParam) {
 }
 
 } // namespace
+
+void postStartRequest(win::HWND window) {
+    calibState.startDue = 1;
+    win::PostMessageA(window, win::WM_USER, 0, 0);
+}
 
 win::LRESULT calibWindowProc(win::HWND window, win::UINT message, win::WPARAM wParam,
                              win::LPARAM lParam) {

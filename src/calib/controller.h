@@ -11,8 +11,13 @@ struct CalibState {
     int buttonDown;    // between a left-button press and its release
     int barAtTop;      // test screen: help line at the top (1) or bottom (0) edge
     int paramsChanged; // the setup dialog's OK; consumed by the next calibration paint
+    int startDue;      // a start request has been posted and not yet handled
 };
 extern CalibState calibState;
+
+// Posts the start request (WM_USER) and marks it due: a WM_USER that arrives at any other
+// time, posted by another program, is ignored.
+void postStartRequest(win::HWND window);
 
 win::LRESULT calibWindowProc(win::HWND window, win::UINT message, win::WPARAM wParam,
                              win::LPARAM lParam);

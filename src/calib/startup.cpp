@@ -42,7 +42,7 @@ int runProgram(win::HINSTANCE instance, int showValue) {
     win::ShowWindow(window, showValue);
     // The calibration screen is painted before anything is sent to the controller.
     win::UpdateWindow(window);
-    win::PostMessageA(window, win::WM_USER, 0, 0);
+    postStartRequest(window);
 
     win::MSG msg = {};
     while (win::GetMessageA(&msg, nullptr, 0, 0)) {

@@ -19,6 +19,8 @@ constexpr win::DWORD kControlCode = 0x70000001;
 constexpr int kCodeNoDevice = 50;
 // Reported when CAL-IN or CAL-OUT is refused.
 constexpr int kCodeRejected = 1;
+// What the reply area holds where the driver wrote nothing.
+constexpr unsigned char kUnwrittenReplyByte = 0xFF;
 
 bool replyAcknowledges(const unsigned char* reply) {
     return reply[0] == 0 && (reply[1] == 0x90 || reply[1] == 0xD0) && reply[2] == 0;
@@ -46,8 +48,10 @@ ExchangeOutcome exchangeCommand(const unsigned char* request, int length) {
         return ExchangeRefused;
     std::memcpy(commandBuffer.bytes, request, static_cast<size_t>(length));
     commandBuffer.length = length;
-    // A reply left over from an earlier command must never pass for this one's.
-    std::memset(responseBuffer, 0, sizeof responseBuffer);
+    // Only bytes this exchange wrote may count: a reply left over from an earlier command, or
+    // the unwritten tail of one cut short, reads as a refusal (0xFF is no valid byte 0, 1
+    // or 2), and a DIAG refusal without its code byte shows as a communication error.
+    std::memset(responseBuffer, kUnwrittenReplyByte, sizeof responseBuffer);
 
     win::HANDLE device =
         win::CreateFileA(kDevicePath, 0, 0, nullptr, win::OPEN_EXISTING, 0, nullptr);
