@@ -122,6 +122,33 @@ TEST_F(Commands, AStaleAcknowledgementNeverPassesForANewCommand) {
     EXPECT_EQ(sim::messageBoxes()[1].text, toShiftJis("通信エラー"));
 }
 
+TEST_F(Commands, AReplyCutShortNeverAcknowledges) {
+    // Only bytes the driver wrote count; the acknowledgement rule reads bytes 0 to 2, and a
+    // DIAG refusal reads its code from byte 3.
+    struct Cut {
+        unsigned written;
+        int pointAcknowledged, diagAcknowledged;
+    };
+    const Cut kCuts[] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 1, 0}};
+    sim::controller().script.replyMode = PM_REPLY_CUT;
+    sim::controller().script.cutCommand = PM_CMD_CAL_IN; // none of the ones below, yet
+    sim::controller().script.diagErrorCode = 12;         // the whole reply would be 00 90 01 0C
+    for (const Cut& cut : kCuts) {
+        SCOPED_TRACE(testing::Message() << cut.written << " bytes written");
+        sim::controller().script.cutAfter = cut.written;
+        EXPECT_EQ(sendCalPoint(), 1); // an earlier acknowledgement is in the reply area ...
+        sim::controller().script.cutCommand = PM_CMD_CAL_POINT;
+        EXPECT_EQ(sendCalPoint(), cut.pointAcknowledged); // ... and must not pass for this one
+        sim::controller().script.cutCommand = PM_CMD_DIAG;
+        size_t boxes = sim::messageBoxes().size();
+        EXPECT_EQ(runDiag(nullptr), cut.diagAcknowledged);
+        ASSERT_EQ(sim::messageBoxes().size(), boxes + 1);
+        EXPECT_EQ(sim::messageBoxes().back().text, toShiftJis("通信エラー"))
+            << "the code byte never arrived";
+        sim::controller().script.cutCommand = PM_CMD_CAL_IN;
+    }
+}
+
 TEST_F(Commands, AFailedDeviceCallCountsAsRefused) {
     // The driver fails the call although it wrote an acknowledging reply.
     sim::controller().script.failIoctl = 1;

@@ -39,15 +39,6 @@ Strings concat(std::initializer_list<Strings> parts) {
     return out;
 }
 
-void expectCleanEnd(int exitCode) {
-    EXPECT_EQ(exitCode, 0);
-    EXPECT_FALSE(sim::starved()) << "the program waited for input the script did not give";
-    EXPECT_FALSE(sim::windowExists());
-    EXPECT_EQ(sim::openDrawingContexts(), 0);
-    EXPECT_EQ(sim::openPaints(), 0);
-    EXPECT_EQ(sim::openDeviceHandles(), 0);
-}
-
 class Run : public ::testing::Test {
   protected:
     void SetUp() override { startFreshProcess(); }

@@ -138,6 +138,19 @@ TEST_F(SetupDialog, NewSettingsReachTheControllerAtTheNextPaint) {
     EXPECT_EQ(sentRequests(), expected);
 }
 
+TEST_F(SetupDialog, ATouchRightAfterOkGoesToTheNewCalibration) {
+    // The user touches the first target at once, before the window has repainted: the
+    // controller must already be in the new calibration.
+    openWith({sim::click(21), sim::click(win::IDOK)});
+    sim::rushed([] { sim::touch(25, 18); });
+    sim::then([] { EXPECT_EQ(calibState.pointIndex, 1); });
+    sim::key(win::VK_ESCAPE);
+    expectCleanEnd(sim::runToExit());
+    EXPECT_EQ(sentRequests(),
+              (Strings{kDiag, kCalInDefault, kCalAbort, "84 25 2C 01 12 1E 73 01 69 1D", kCalPoint,
+                       kCalAbort, kCalAbort}));
+}
+
 TEST_F(SetupDialog, RefusedCalInAfterNewSettingsKeepsTheScreen) {
     openWith({sim::click(win::IDOK)});
     sim::then([] {

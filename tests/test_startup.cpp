@@ -66,6 +66,7 @@ TEST(Language, ChosenFromTheFirstThreeCharacters) {
         {true, "jpnx", LanguageJapanese}, {true, "jp", LanguageEnglish},
         {true, "j", LanguageEnglish},     {true, "", LanguageEnglish},
         {true, "ENU", LanguageEnglish},   {true, "DEU", LanguageEnglish},
+        {true, "jpx", LanguageEnglish},   {true, "JPX", LanguageEnglish},
     };
     for (const LanguageCase& c : cases) {
         sim::Config config;

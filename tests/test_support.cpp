@@ -10,6 +10,8 @@
 #include "settings/language.h"
 #include "settings/setup_dialog.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <iconv.h>
 
@@ -64,6 +66,17 @@ void startFreshProcess(const sim::Config& config) {
     areaParameters = g.area;
     commandBuffer = g.command;
     std::memcpy(responseBuffer, g.response, sizeof responseBuffer);
+}
+
+void expectCleanEnd(int exitCode) {
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(sim::pendingInput(), 0u) << "the run ended before the script did";
+    EXPECT_FALSE(sim::starved()) << "the program waited for input the script did not give";
+    EXPECT_FALSE(sim::windowExists());
+    EXPECT_EQ(sim::openDrawingContexts(), 0);
+    EXPECT_EQ(sim::openPaints(), 0);
+    EXPECT_EQ(sim::openDeviceHandles(), 0);
+    EXPECT_TRUE(sim::errors().empty()) << sim::errors().front();
 }
 
 Pixel nineGridTarget(int index) {

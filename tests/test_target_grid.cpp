@@ -52,6 +52,15 @@ TEST_F(TargetGridTest, ReLayingAndUnknownIds) {
     configureGrid(21);
     configureGrid(22); // not a point-count id: the layout stays
     EXPECT_EQ(targetGrid.total, 20);
+
+    // No mark for a number outside the layout, the one just past the last included.
+    win::HWND window = openPlainWindow(1024, 768);
+    win::HDC dc = win::GetDC(window);
+    for (int index : {-1, 20}) {
+        drawTargetMark(dc, index, 1, 0);
+        EXPECT_EQ(sim::callsNamed({"SetPixel"}).size(), 0u) << index;
+    }
+    win::ReleaseDC(window, dc);
 }
 
 TEST_F(TargetGridTest, PositionsFollowTheScreenSize) {

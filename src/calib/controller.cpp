@@ -131,6 +131,9 @@ void runSetup(win::HWND window) {
     configureGrid(calibSettings.pointCountId);
     calibState.pointIndex = 0;
     repaintWhole(window);
+    // Paint now rather than when the queue runs dry: after OK this paint restarts the
+    // controller, which must happen before a touch that is already waiting is handled.
+    win::UpdateWindow(window);
     setCursorVisibility(previous);
 }
 

@@ -51,6 +51,9 @@ TEST_F(SimDialog, TemplatesComeFromTheResourceScript) {
                                   sim::click(win::IDCANCEL)}),
         20);
     EXPECT_EQ(seen.templateName, "HosSetBoxE") << "names are matched without regard to case";
+    // With the system font's 8 x 16 base units, where Windows puts the framed dialog.
+    EXPECT_EQ((std::vector<long>{seen.rect.left, seen.rect.top, seen.rect.right, seen.rect.bottom}),
+              (std::vector<long>{127, 47, 401, 393}));
     ASSERT_EQ(seen.controls.size(), 16u);
     EXPECT_EQ(seen.controls[0].id, -1);
     EXPECT_EQ(seen.controls[0].className, "Static");

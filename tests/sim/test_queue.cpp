@@ -40,21 +40,25 @@ TEST(SimWindow, CreationSendsWmCreateAndTheFirstUpdatePaintsOnce) {
         nullptr);
 }
 
-TEST(SimQueue, PostedMessagesThenPaintThenUserInputThenStarved) {
+TEST(SimQueue, PostedMessagesThenInputThenPaintThenStarved) {
     win::HWND window = freshWindow();
     win::UpdateWindow(window);
     received.clear();
-    sim::key('A');
+    sim::rushed([] { sim::key('B'); }); // waiting already, ahead of the paint
+    sim::key('A');                      // a user who waits for the screen to settle
+    sim::postFromAnotherProgram(win::WM_USER + 2, 0, 0);
     win::PostMessageA(window, win::WM_USER, 1, 2);
     win::InvalidateRect(window, nullptr, win::TRUE);
     win::PostMessageA(window, win::WM_USER + 1, 0, 0);
 
     EXPECT_EQ(pumpUntilQuit(), 0);
-    EXPECT_EQ(messages(),
-              (Messages{win::WM_USER, win::WM_USER + 1, win::WM_PAINT, win::WM_KEYDOWN}));
+    EXPECT_EQ(messages(), (Messages{win::WM_USER, win::WM_USER + 1, win::WM_KEYDOWN, win::WM_PAINT,
+                                    win::WM_KEYDOWN, win::WM_USER + 2}));
     EXPECT_EQ(received[0].wParam, 1u);
     EXPECT_EQ(received[0].lParam, 2);
+    EXPECT_EQ(received[2].wParam, static_cast<win::WPARAM>('B'));
     EXPECT_TRUE(sim::starved());
+    EXPECT_EQ(sim::callsNamed({"PostMessageA"}).size(), 2u) << "another program's post";
 }
 
 TEST(SimQueue, QuitComesAfterThePostedMessagesWithItsExitCode) {
@@ -213,6 +217,34 @@ TEST(SimMessageBox, NestedLoopDispatchesPendingMessagesButNoUserInput) {
     EXPECT_EQ(sim::messageBoxes()[0].cursorCounterWhileUp, 1);
     EXPECT_EQ(sim::messageBoxes()[0].owner, window);
     EXPECT_EQ(sim::callsNamed({"MessageBoxA"}), std::vector<std::string>{"MessageBoxA caption"});
+}
+
+TEST(SimMessageBox, TheWindowRepaintsJustTheAreaTheBoxUncovers) {
+    win::HWND window = freshWindow(0, 0, 1024, 768);
+    win::UpdateWindow(window);
+    win::RECT box = {};
+    sim::whileNextBoxIsUp([&] {
+        box = sim::messageBoxes().back().rect;
+        win::HDC dc = win::GetDC(window);
+        win::SetPixel(dc, box.left, box.top, 0);
+        win::SetPixel(dc, box.left - 1, box.top, 0);
+        win::ReleaseDC(window, dc);
+    });
+    win::MessageBoxA(window, "text", "caption", win::MB_OK);
+    EXPECT_EQ(box.left + box.right, 1024) << "centred";
+    EXPECT_EQ(sim::pixel(box.left, box.top), sim::kFaceColour) << "not drawn under the box";
+    EXPECT_EQ(sim::pixel(box.left - 1, box.top), 0u);
+    ASSERT_TRUE(sim::windowNeedsPaint());
+    pumpUntilQuit();
+    const sim::Call* paint = nullptr;
+    for (const sim::Call& call : sim::calls())
+        if (call.name == "BeginPaint")
+            paint = &call;
+    ASSERT_NE(paint, nullptr);
+    EXPECT_EQ((std::vector<std::int64_t>{paint->a, paint->b, paint->c, paint->d}),
+              (std::vector<std::int64_t>{box.left, box.top, box.right, box.bottom}));
+    EXPECT_EQ(sim::pixel(box.left, box.top), 0xFFFFFFu) << "erased by the repaint";
+    EXPECT_EQ(sim::pixel(box.left - 1, box.top), 0u) << "outside the uncovered area";
 }
 
 TEST(SimMessageBox, AQuitPostedBeforeTheBoxIsLeftForTheProgramsLoop) {

@@ -3,6 +3,7 @@
 // SetFocus).
 #include "platform/host/sim_state.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace sim {
@@ -32,6 +33,31 @@ enum ButtonType {
 };
 
 constexpr win::WPARAM kVkSpace = 0x20;
+
+// WS_DLGFRAME's frame, as the system metrics give it.
+constexpr int kDialogFrame = 3;
+
+// Where a message box lies on the screen: centred, wide enough for its text and caption,
+// with room for the caption bar, the text and the OK button, about as Windows lays it out.
+win::RECT messageBoxRect(const std::string& text, const std::string& caption) {
+    const sim::Config& c = state().config;
+    int contentWidth = static_cast<int>(std::max(text.size(), caption.size() + 4)) * c.charWidth;
+    int width = std::max(contentWidth, 88) + 2 * 24 + 2 * kDialogFrame;
+    int height = 2 * kDialogFrame + 18 + 24 + c.textHeight + 24 + 23 + 12;
+    int left = (c.screenWidth - width) / 2, top = (c.screenHeight - height) / 2;
+    return win::RECT{left, top, left + width, top + height};
+}
+
+// Where a dialog lies on the screen: the template's place (relative to the owner's client
+// area, which starts at the screen's origin here) and size in dialog units of the system
+// font, whose average character width and height stand for the base units, and its frame.
+win::RECT dialogRect(const DialogTemplate& t) {
+    const sim::Config& c = state().config;
+    int left = t.x * c.charWidth / 4, top = t.y * c.textHeight / 8;
+    int right = left + t.width * c.charWidth / 4, bottom = top + t.height * c.textHeight / 8;
+    return win::RECT{left - kDialogFrame, top - kDialogFrame, right + kDialogFrame,
+                     bottom + kDialogFrame};
+}
 
 bool equalNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size())
@@ -331,12 +357,15 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     State& s = state();
     std::string title = caption ? caption : "Error"; // the caption Windows gives a box without one
     record("MessageBoxA", title, type, 0, 0, 0, title);
-    s.boxes.push_back(sim::MessageBoxRecord{owner, text ? text : "", title, type, s.cursorCounter});
+    std::string body = text ? text : "";
+    RECT rect = messageBoxRect(body, title);
+    s.boxes.push_back(sim::MessageBoxRecord{owner, body, title, type, s.cursorCounter, rect});
     size_t box = s.boxes.size() - 1;
 
     ++s.modalDepth;
     win::HWND previous = s.focus;
     setFocusWindow(reinterpret_cast<HWND>(newHandle())); // the box's OK button
+    coverScreen(rect);
     runModalLoop();
     s.boxes[box].cursorCounterWhileUp = s.cursorCounter;
     std::vector<std::function<void()>> whileUp;
@@ -345,6 +374,7 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
         if (fn)
             fn();
     runModalLoop();
+    uncoverScreen();
     --s.modalDepth;
     giveFocusBack(previous);
     return IDOK;
@@ -377,6 +407,7 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND, DLGPROC proc,
     opened.focusId = 0;
     opened.ended = false;
     opened.result = 0;
+    opened.rect = dialogRect(*found);
     DialogInstance dialog;
     dialog.handle = reinterpret_cast<HWND>(newHandle());
     dialog.proc = proc;
@@ -401,6 +432,7 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND, DLGPROC proc,
     ++s.modalDepth;
     HWND previous = s.focus;
     setFocusWindow(dialog.handle);
+    coverScreen(opened.rect);
     INT_PTR initResult =
         proc ? proc(dialog.handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop(d)), param)
              : TRUE;
@@ -428,6 +460,7 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND, DLGPROC proc,
     }
     // The dialog goes away; the owner is enabled and activated again.
     s.dialogInstances[d].open = false;
+    uncoverScreen();
     --s.modalDepth;
     giveFocusBack(previous);
     INT_PTR value = s.dialogs[d].result;

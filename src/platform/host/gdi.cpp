@@ -61,18 +61,29 @@ win::POINT windowOrigin() {
     return win::POINT{r.left, r.top};
 }
 
-// Fills a rectangle given in screen coordinates, limited to clip.
-void fill(const win::RECT& area, const win::RECT& clip, win::COLORREF colour) {
+bool inside(const win::RECT& r, long long x, long long y) {
+    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+}
+
+// Whether an open message box or dialog lies over this screen pixel.
+bool covered(long long x, long long y) {
+    for (const win::RECT& r : state().covers)
+        if (inside(r, x, y))
+            return true;
+    return false;
+}
+
+// Fills a rectangle given in screen coordinates, limited to clip; the main window's drawing
+// does not reach under a box or dialog that lies above it.
+void fill(const win::RECT& area, const win::RECT& clip, win::COLORREF colour,
+          bool underCovers = false) {
     win::RECT r = intersect(intersect(area, clip), screenRect());
     State& s = state();
     int width = screenWidth();
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x)
-            s.pixels[static_cast<size_t>(y) * width + x] = colour;
-}
-
-bool inside(const win::RECT& r, long long x, long long y) {
-    return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+            if (underCovers || !covered(x, y))
+                s.pixels[static_cast<size_t>(y) * width + x] = colour;
 }
 
 DrawingContext* findDc(win::HDC handle) {
@@ -92,7 +103,7 @@ DrawingContext* usableDc(win::HDC handle) {
 
 void plot(const DrawingContext& dc, long long x, long long y, win::COLORREF colour) {
     long long sx = x + dc.origin.x, sy = y + dc.origin.y;
-    if (inside(dc.clip, sx, sy))
+    if (inside(dc.clip, sx, sy) && !covered(sx, sy))
         state().pixels[static_cast<size_t>(sy) * screenWidth() + static_cast<size_t>(sx)] = colour;
 }
 
@@ -201,6 +212,44 @@ void resetScreen() {
 win::RECT clientRect() {
     const win::RECT& r = state().window.rect;
     return win::RECT{0, 0, r.right - r.left, r.bottom - r.top};
+}
+
+void invalidateClient(const win::RECT& rect, bool erase) {
+    win::RECT area = intersect(rect, clientRect());
+    if (isEmpty(area))
+        return;
+    MainWindow& w = state().window;
+    if (w.invalid) {
+        w.invalidRect.left = std::min(w.invalidRect.left, area.left);
+        w.invalidRect.top = std::min(w.invalidRect.top, area.top);
+        w.invalidRect.right = std::max(w.invalidRect.right, area.right);
+        w.invalidRect.bottom = std::max(w.invalidRect.bottom, area.bottom);
+    } else {
+        w.invalid = true;
+        w.invalidRect = area;
+    }
+    if (erase)
+        w.eraseRequested = true;
+}
+
+void coverScreen(const win::RECT& rect) {
+    state().covers.push_back(rect);
+    fill(rect, screenRect(), sim::kFaceColour, true);
+}
+
+void uncoverScreen() {
+    State& s = state();
+    if (s.covers.empty())
+        return;
+    win::RECT gone = s.covers.back();
+    s.covers.pop_back();
+    // The screen keeps showing the box until the window below repaints the area.
+    if (s.window.exists) {
+        win::POINT origin = windowOrigin();
+        invalidateClient(win::RECT{gone.left - origin.x, gone.top - origin.y, gone.right - origin.x,
+                                   gone.bottom - origin.y},
+                         true);
+    }
 }
 
 void paintMainWindowInternally() {
@@ -360,21 +409,7 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
         s.lastError = kErrorInvalidWindowHandle;
         return FALSE;
     }
-    RECT area = intersect(rect ? *rect : clientRect(), clientRect());
-    if (isEmpty(area))
-        return TRUE;
-    MainWindow& w = s.window;
-    if (w.invalid) {
-        w.invalidRect.left = std::min(w.invalidRect.left, area.left);
-        w.invalidRect.top = std::min(w.invalidRect.top, area.top);
-        w.invalidRect.right = std::max(w.invalidRect.right, area.right);
-        w.invalidRect.bottom = std::max(w.invalidRect.bottom, area.bottom);
-    } else {
-        w.invalid = true;
-        w.invalidRect = area;
-    }
-    if (erase)
-        w.eraseRequested = true;
+    invalidateClient(rect ? *rect : clientRect(), erase != FALSE);
     return TRUE;
 }
 

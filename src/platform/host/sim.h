@@ -51,7 +51,8 @@ std::vector<std::string> requests(); // every request so far as hex, "84 1B 2C .
 // ---- user input --------------------------------------------------------------------------
 
 // Input the simulated user performs when the program next waits for a message with an
-// empty queue and nothing to paint (one event per wait, in order). Mouse positions are
+// empty queue and nothing to paint (one event per wait, in order): the user waits for the
+// screen to settle before acting. Input scripted inside rushed() does not wait. Mouse positions are
 // screen pixels; a press or move carries MK_LBUTTON in wParam while the button is down, and
 // lParam holds the position relative to the window (x low word, y high word). A key is one
 // WM_KEYDOWN (no WM_KEYUP or WM_CHAR), lParam repeat count 1 and bit 30 for autoRepeat.
@@ -66,7 +67,16 @@ void focusAway();   // the window loses, then regains, the keyboard focus:
                     // WM_KILLFOCUS then WM_SETFOCUS, sent during the wait
 // Runs fn at that point of the script instead of an input event (to look at the screen).
 void then(std::function<void()> fn);
+// Input (and then() steps) scripted inside `script` comes without waiting for the screen:
+// each event is queued as soon as the one before it has been taken, so it reaches the
+// window ahead of a pending paint, as on Windows, where a thread gets sent messages first,
+// then posted messages, then input, and WM_PAINT only when none of these is waiting.
+void rushed(const std::function<void()>& script);
 size_t pendingInput();
+// Another program posts a message to the main window, at this point of the script (as an
+// input step) or at once when called from a callback; it is not recorded as the program's
+// call. Nothing happens when no window exists.
+void postFromAnotherProgram(win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 
 // When the queue is empty and no input is left, GetMessageA returns 0 as if WM_QUIT had
 // come, so that a test never hangs; starved() tells whether that happened.
@@ -83,6 +93,7 @@ struct MessageBoxRecord {
     std::string caption; // exact bytes
     win::UINT type;
     int cursorCounterWhileUp;
+    win::RECT rect; // on the screen, laid out about as Windows does, centred on the screen
 };
 const std::vector<MessageBoxRecord>& messageBoxes();
 // Runs fn while the next message box is up (before the user presses OK). Every fn given
@@ -90,7 +101,11 @@ const std::vector<MessageBoxRecord>& messageBoxes();
 void whileNextBoxIsUp(std::function<void()> fn);
 // While a message box or dialog is up, its modal loop dispatches the posted messages and
 // paints of the main window (never the scripted input). Opening one sends WM_KILLFOCUS to
-// the main window if it had the focus; closing it sends WM_SETFOCUS back.
+// the main window if it had the focus; closing it sends WM_SETFOCUS back. A box or dialog
+// covers its rectangle of the screen with the face colour kFaceColour while it is up; the
+// main window draws nothing there meanwhile, and when it closes the area it uncovered
+// becomes invalid (to be erased), so that the main window repaints just that part.
+constexpr win::COLORREF kFaceColour = 0xC0C0C0;
 
 // ---- dialogs -----------------------------------------------------------------------------
 
@@ -107,6 +122,7 @@ struct OpenDialog {
     int focusId; // control holding the focus, 0 if none
     bool ended;
     win::INT_PTR result;
+    win::RECT rect; // on the screen: the template's place and size, and a 3-pixel frame
 };
 // The user's actions in the next dialog, performed in order after WM_INITDIALOG.
 struct DialogAction {

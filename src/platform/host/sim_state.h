@@ -56,11 +56,15 @@ struct DrawingContext {
 };
 
 struct InputEvent {
-    enum Kind { Press, Move, Release, Key, Close, FocusAway, Callback } kind;
+    enum Kind { Press, Move, Release, Key, Close, FocusAway, Callback, Post } kind;
     explicit InputEvent(Kind k) : kind(k) {}
     int x = 0, y = 0;
     int virtualKey = 0;
+    win::UINT message = 0; // a Post: what another program posts
+    win::WPARAM wParam = 0;
+    win::LPARAM lParam = 0;
     bool autoRepeat = false;
+    bool rushed = false; // does not wait for the screen to settle
     std::function<void()> fn;
 };
 
@@ -93,9 +97,11 @@ struct State {
     int paintRepeats = 0;    // WM_PAINTs in a row that left the window invalid
     std::uint64_t waits = 0; // GetMessageA calls
     std::deque<InputEvent> input;
+    bool scriptingRushed = false; // inside sim::rushed()
     bool buttonDown = false;
 
     std::vector<win::COLORREF> pixels;
+    std::vector<win::RECT> covers; // screen areas of open message boxes and dialogs
     std::vector<DrawingContext> dcs;
     std::vector<TextRecord> texts;
 
@@ -140,7 +146,13 @@ std::uintptr_t systemCursorIdOf(const void* handle);
 // Screen (gdi.cpp).
 void resetScreen();
 win::RECT clientRect();
-void paintMainWindowInternally();           // as DefWindowProc's WM_PAINT: erase and validate
+void paintMainWindowInternally(); // as DefWindowProc's WM_PAINT: erase and validate
+// Adds an area (client coordinates) to the main window's invalid area.
+void invalidateClient(const win::RECT& area, bool erase);
+// A message box or dialog appears over the screen at rect, and goes away again (the last one
+// that appeared), leaving the main window to repaint what it uncovers.
+void coverScreen(const win::RECT& rect);
+void uncoverScreen();
 bool eraseWithClassBackground(win::HDC dc); // as DefWindowProc's WM_ERASEBKGND
 
 // Dialogs (dialogs.cpp).

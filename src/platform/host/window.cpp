@@ -73,6 +73,11 @@ bool deliverInput(const InputEvent& e, win::MSG* msg) {
             return false;
         *msg = makeMessage(s.window.handle, win::WM_CLOSE, 0, 0);
         return true;
+    case InputEvent::Post:
+        // Another program's message joins the posted ones, behind any already waiting.
+        if (s.window.exists)
+            s.queue.push_back(makeMessage(s.window.handle, e.message, e.wParam, e.lParam));
+        return false;
     case InputEvent::Key: {
         if (!s.window.exists)
             return false;
@@ -108,6 +113,7 @@ bool deliverInput(const InputEvent& e, win::MSG* msg) {
 }
 
 void push(InputEvent e) {
+    e.rushed = state().scriptingRushed;
     state().input.push_back(std::move(e));
 }
 
@@ -118,10 +124,15 @@ InputEvent mouse(InputEvent::Kind kind, int x, int y) {
     return e;
 }
 
+bool paintPending() {
+    const State& s = state();
+    return s.window.exists && s.window.invalid;
+}
+
 // Takes the next paint of the main window, if one is due; false when nothing is to paint.
 bool paintDue() {
     State& s = state();
-    if (!s.window.exists || !s.window.invalid)
+    if (!paintPending())
         return false;
     if (++s.paintRepeats > kMaxPaintRepeats) {
         noteError("the window procedure never validated its window on WM_PAINT");
@@ -250,6 +261,23 @@ void focusAway() {
 void then(std::function<void()> fn) {
     InputEvent e{InputEvent::Callback};
     e.fn = std::move(fn);
+    push(std::move(e));
+}
+
+void rushed(const std::function<void()>& script) {
+    State& s = state();
+    bool outer = s.scriptingRushed;
+    s.scriptingRushed = true;
+    if (script)
+        script();
+    s.scriptingRushed = outer;
+}
+
+void postFromAnotherProgram(win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
+    InputEvent e{InputEvent::Post};
+    e.message = message;
+    e.wParam = wParam;
+    e.lParam = lParam;
     push(std::move(e));
 }
 
@@ -471,21 +499,26 @@ BOOL GetMessageA(MSG* msg, HWND, UINT, UINT) {
             result = FALSE;
             break;
         }
+        // Input comes before WM_PAINT. A paced user acts only once the screen has settled;
+        // rushed input is already waiting in the queue.
+        if (!s.input.empty() && (s.input.front().rushed || !paintPending())) {
+            InputEvent e = std::move(s.input.front());
+            s.input.pop_front();
+            if (deliverInput(e, &m))
+                break;
+            continue;
+        }
         if (paintDue()) {
             m = makeMessage(s.window.handle, WM_PAINT, 0, 0);
             break;
         }
-        if (s.input.empty()) {
-            // Nothing will ever come: end the program's loop rather than hang the test.
-            s.starved = true;
-            m = makeMessage(nullptr, WM_QUIT, 0, 0);
-            result = FALSE;
-            break;
-        }
-        InputEvent e = std::move(s.input.front());
-        s.input.pop_front();
-        if (deliverInput(e, &m))
-            break;
+        if (!s.input.empty())
+            continue; // a paint that never validated was given up
+        // Nothing will ever come: end the program's loop rather than hang the test.
+        s.starved = true;
+        m = makeMessage(nullptr, WM_QUIT, 0, 0);
+        result = FALSE;
+        break;
     }
     if (msg)
         *msg = m;
