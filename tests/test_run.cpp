@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -184,6 +185,39 @@ TEST_F(Run, CalInFailingAfterTheTestScreenEndsTheRun) {
     sim::key('0');
     int exitCode = sim::runToExit();
     EXPECT_EQ(sentRequests(), (Strings{kDiag, kCalInDefault, kCalAbort, kCalInDefault, kCalAbort}));
+    EXPECT_EQ(sim::messageBoxes().size(), 1u);
+    expectCleanEnd(exitCode);
+}
+
+TEST_F(Run, AStartRequestThatIsNotDueChangesNothing) {
+    // Any program on the desktop can post WM_USER; only the program's own request starts.
+    static CalibState before;
+    static size_t callsBefore;
+    auto postFromElsewhere = [] {
+        before = calibState;
+        callsBefore = sim::calls().size();
+        sim::postFromAnotherProgram(win::WM_USER, 0, 0);
+    };
+    auto expectNothingChanged = [] {
+        EXPECT_EQ(std::memcmp(&before, &calibState, sizeof before), 0);
+        EXPECT_EQ(sim::calls().size(), callsBefore + 3) << "only the loop's own three calls";
+    };
+    sim::touch(25, 18);
+    sim::then(postFromElsewhere); // mid-calibration
+    sim::then(expectNothingChanged);
+    for (int i = 1; i < 9; ++i) {
+        Pixel p = nineGridTarget(i);
+        sim::touch(p.x, p.y);
+    }
+    sim::then(postFromElsewhere); // the test screen
+    sim::then(expectNothingChanged);
+    sim::then([] { sim::controller().script.refuseCommand = PM_CMD_CAL_IN; });
+    sim::whileNextBoxIsUp(postFromElsewhere); // and while CAL-IN's refusal is on the screen
+    sim::key('0');
+    int exitCode = sim::runToExit();
+    EXPECT_EQ(sentRequests(), concat({{kDiag, kCalInDefault},
+                                      repeat({kCalPoint}, 9),
+                                      {kCalOut, kCalInDefault, kCalAbort}}));
     EXPECT_EQ(sim::messageBoxes().size(), 1u);
     expectCleanEnd(exitCode);
 }

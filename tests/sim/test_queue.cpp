@@ -46,7 +46,7 @@ TEST(SimQueue, PostedMessagesThenInputThenPaintThenStarved) {
     received.clear();
     sim::rushed([] { sim::key('B'); }); // waiting already, ahead of the paint
     sim::key('A');                      // a user who waits for the screen to settle
-    sim::postFromAnotherProgram(win::WM_USER + 2, 0, 0);
+    sim::then([] { sim::postFromAnotherProgram(win::WM_USER + 2, 0, 0); });
     win::PostMessageA(window, win::WM_USER, 1, 2);
     win::InvalidateRect(window, nullptr, win::TRUE);
     win::PostMessageA(window, win::WM_USER + 1, 0, 0);

@@ -73,9 +73,8 @@ void then(std::function<void()> fn);
 // then posted messages, then input, and WM_PAINT only when none of these is waiting.
 void rushed(const std::function<void()>& script);
 size_t pendingInput();
-// Another program posts a message to the main window, at this point of the script (as an
-// input step) or at once when called from a callback; it is not recorded as the program's
-// call. Nothing happens when no window exists.
+// Another program posts a message to the main window now (from a then() step or while a box
+// is up, say); it is not recorded as the program's call. Nothing happens without a window.
 void postFromAnotherProgram(win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 
 // When the queue is empty and no input is left, GetMessageA returns 0 as if WM_QUIT had

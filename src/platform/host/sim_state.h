@@ -56,13 +56,10 @@ struct DrawingContext {
 };
 
 struct InputEvent {
-    enum Kind { Press, Move, Release, Key, Close, FocusAway, Callback, Post } kind;
+    enum Kind { Press, Move, Release, Key, Close, FocusAway, Callback } kind;
     explicit InputEvent(Kind k) : kind(k) {}
     int x = 0, y = 0;
     int virtualKey = 0;
-    win::UINT message = 0; // a Post: what another program posts
-    win::WPARAM wParam = 0;
-    win::LPARAM lParam = 0;
     bool autoRepeat = false;
     bool rushed = false; // does not wait for the screen to settle
     std::function<void()> fn;

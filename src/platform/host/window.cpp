@@ -73,11 +73,7 @@ bool deliverInput(const InputEvent& e, win::MSG* msg) {
             return false;
         *msg = makeMessage(s.window.handle, win::WM_CLOSE, 0, 0);
         return true;
-    case InputEvent::Post:
-        // Another program's message joins the posted ones, behind any already waiting.
-        if (s.window.exists)
-            s.queue.push_back(makeMessage(s.window.handle, e.message, e.wParam, e.lParam));
-        return false;
+
     case InputEvent::Key: {
         if (!s.window.exists)
             return false;
@@ -274,11 +270,9 @@ void rushed(const std::function<void()>& script) {
 }
 
 void postFromAnotherProgram(win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
-    InputEvent e{InputEvent::Post};
-    e.message = message;
-    e.wParam = wParam;
-    e.lParam = lParam;
-    push(std::move(e));
+    State& s = state();
+    if (s.window.exists)
+        s.queue.push_back(makeMessage(s.window.handle, message, wParam, lParam));
 }
 
 size_t pendingInput() {
