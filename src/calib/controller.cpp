@@ -127,7 +127,9 @@ void switchScreen(win::HWND window) {
 
 void runSetup(win::HWND window) {
     int previous = setCursorVisibility(CursorShow);
-    runSetupDialog(window);
+    // OK marks the settings as changed, even when no choice was changed, for the next paint.
+    if (runSetupDialog(window, programInstance) == 1)
+        calibState.paramsChanged = 1;
     configureGrid(calibSettings.pointCountId);
     calibState.pointIndex = 0;
     repaintWhole(window);

@@ -4,7 +4,6 @@
 #include "link/commands.h"
 #include "settings/language.h"
 
-ScreenMetrics screenMetrics = {0, 0, 0};
 win::HINSTANCE programInstance = nullptr;
 
 namespace {

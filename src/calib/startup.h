@@ -2,15 +2,7 @@
 #pragma once
 
 #include "platform/platform.h"
-
-// Screen size read once before the window exists; line height of the window's default font,
-// measured once when the window is created.
-struct ScreenMetrics {
-    int screenWidth;
-    int screenHeight;
-    int lineHeight;
-};
-extern ScreenMetrics screenMetrics;
+#include "screen/screen_metrics.h"
 
 // The program's instance handle, kept at window creation; the setup dialog loads its
 // template with it.

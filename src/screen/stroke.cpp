@@ -1,6 +1,6 @@
 #include "screen/stroke.h"
 
-#include "calib/startup.h"
+#include "screen/screen_metrics.h"
 #include "screen/target_grid.h"
 
 StrokeState strokeState = {0, 0, 0};

@@ -1,6 +1,6 @@
 #include "screen/target_grid.h"
 
-#include "calib/startup.h"
+#include "screen/screen_metrics.h"
 #include "settings/resource_ids.h"
 
 // The run starts with the 9-point layout.

@@ -1,6 +1,6 @@
 #include "screen/text_panels.h"
 
-#include "calib/startup.h"
+#include "screen/screen_metrics.h"
 #include "settings/screen_texts.h"
 
 namespace {

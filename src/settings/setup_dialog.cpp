@@ -1,7 +1,5 @@
 #include "settings/setup_dialog.h"
 
-#include "calib/controller.h"
-#include "calib/startup.h"
 #include "settings/language.h"
 #include "settings/resource_ids.h"
 
@@ -44,7 +42,6 @@ win::INT_PTR onInitDialog(win::HWND dialog) {
 }
 
 void commitSelection() {
-    calibState.paramsChanged = 1;
     calibSettings.panelSizeId = working.panelSize;
     calibSettings.pointCountId = working.pointCount;
     calibSettings.cableDirId = working.cableDir;
@@ -84,7 +81,7 @@ win::INT_PTR setupDialogProc(win::HWND dialog, win::UINT message, win::WPARAM wP
     return win::FALSE;
 }
 
-win::INT_PTR runSetupDialog(win::HWND window) {
+win::INT_PTR runSetupDialog(win::HWND window, win::HINSTANCE instance) {
     const char* name = uiLanguage == LanguageEnglish ? "HosSetBoxE" : "HosSetBox";
-    return win::DialogBoxParamA(programInstance, name, window, setupDialogProc, 0);
+    return win::DialogBoxParamA(instance, name, window, setupDialogProc, 0);
 }

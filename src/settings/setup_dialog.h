@@ -11,6 +11,8 @@ struct CalibSettings {
 };
 extern CalibSettings calibSettings;
 
-win::INT_PTR runSetupDialog(win::HWND window);
+// Runs the dialog modally over window, its template loaded from instance: 1 after OK, which
+// has committed the choices, 0 after Cancel (-1 when the dialog could not be shown).
+win::INT_PTR runSetupDialog(win::HWND window, win::HINSTANCE instance);
 win::INT_PTR setupDialogProc(win::HWND dialog, win::UINT message, win::WPARAM wParam,
                              win::LPARAM lParam);
