@@ -78,6 +78,16 @@ NATIVE_SAME_FIELD(CREATESTRUCTA, dwExStyle);
 static_assert(sizeof(win::DWORD) == sizeof(::DWORD), "DWORD");
 static_assert(sizeof(win::LONG) == sizeof(::LONG), "LONG");
 
+// Scalars handed through by value, message parameters and results among them, whose width
+// follows the pointer's on x86 and x64 alike.
+static_assert(sizeof(win::WPARAM) == sizeof(::WPARAM), "WPARAM");
+static_assert(sizeof(win::LPARAM) == sizeof(::LPARAM), "LPARAM");
+static_assert(sizeof(win::LRESULT) == sizeof(::LRESULT), "LRESULT");
+static_assert(sizeof(win::INT_PTR) == sizeof(::INT_PTR), "INT_PTR");
+static_assert(sizeof(win::HANDLE) == sizeof(::HANDLE), "HANDLE");
+static_assert(sizeof(win::BOOL) == sizeof(::BOOL) && sizeof(win::UINT) == sizeof(::UINT),
+              "BOOL and UINT");
+
 inline ::POINT* cast(win::POINT* p) {
     return reinterpret_cast<::POINT*>(p);
 }
