@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the host tests over the simulated Windows, the
-# checks of the Windows executable, and the road tests of the real .exe under Wine.
+# checks of the three Windows executables (x64 and x86 with GCC, x64 with Clang), their
+# reproducibility and the release package, and the road tests of the x64 .exe under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
-cmake --preset mingw >/dev/null
-cmake --build --preset mingw
+for preset in mingw mingw-x86 clang-mingw; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset"
+done
 
-cmake --preset host -DPANELCAL_WIN_BUILD="$PWD/build/mingw" >/dev/null
+cmake --preset host -DPANELCAL_WIN_BUILD="$PWD/build/mingw" \
+    -DPANELCAL_WIN_X86_BUILD="$PWD/build/mingw-x86" \
+    -DPANELCAL_WIN_CLANG_BUILD="$PWD/build/clang-mingw" >/dev/null
 cmake --build --preset host
 
 ctest --preset host "$@"

@@ -1,39 +1,156 @@
 #!/usr/bin/env python3
-"""Checks that panelcal.exe is a Windows GUI program that imports from system DLLs only,
-so that it starts on a clean Windows without any runtime DLLs beside it.
+"""Checks that a build of panelcal.exe starts on the oldest Windows of its machine and on a
+clean Windows: the expected machine, the GUI subsystem, a subsystem and OS version no later
+than the floor, imports from system DLLs only and only of functions that the floor's DLLs
+have (windows_floor.txt), no symbol table, at most 64 KiB.
 
-    check_imports.py OBJDUMP EXE
+    check_imports.py [--self-test] FLOOR_FILE MACHINE EXE     MACHINE: i386 or x86-64
+
+--self-test also damages copies of the executable in memory and makes sure that each
+damage is reported.
 """
-import re
-import subprocess
+import os
+import struct
 import sys
 
-ALLOWED = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"}
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from pe_image import MACHINES, Fault, Pe  # noqa: E402
+
 SUBSYSTEM_WINDOWS_GUI = 2
+MAX_SIZE = 64 * 1024
+# Below 4.0 Windows treats a program as one written for Windows 3.x.
+OLDEST_VERSION = (4, 0)
+
+
+def version(text):
+    major, minor = text.split(".")
+    return int(major), int(minor)
+
+
+def shown(v):
+    return "%d.%d" % v
+
+
+def read_floor(path):
+    """({machine: (version, name)}, {machine: {dll (lower case): set of functions}})."""
+    floors, allowed = {}, {m: {} for m in MACHINES.values()}
+    with open(path, encoding="utf-8") as f:
+        for number, line in enumerate(f, start=1):
+            words = line.split("#", 1)[0].split()
+            if not words:
+                continue
+            if words[0] == "floor" and len(words) >= 4 and words[1] in allowed:
+                floors[words[1]] = (version(words[2]), " ".join(words[3:]))
+            elif len(words) == 3 and words[2] in ("both", "i386", "x86-64"):
+                machines = allowed if words[2] == "both" else [words[2]]
+                for m in machines:
+                    allowed[m].setdefault(words[0].lower(), set()).add(words[1])
+            else:
+                raise ValueError("%s:%d: cannot read %r" % (path, number, line.strip()))
+    return floors, allowed
+
+
+def check(image, machine, floors, allowed):
+    errors = []
+    try:
+        pe = Pe(image)
+        floor, floor_name = floors[machine]
+        if pe.machine_name != machine:
+            errors.append("machine %s, expected %s" % (pe.machine_name, machine))
+        if pe.subsystem != SUBSYSTEM_WINDOWS_GUI:
+            errors.append("subsystem %d, expected 2 (Windows GUI)" % pe.subsystem)
+        for what, v in (("subsystem", pe.subsystem_version), ("OS", pe.os_version)):
+            if v > floor:
+                errors.append("%s version %s: later than %s (%s)"
+                              % (what, shown(v), shown(floor), floor_name))
+            if v < OLDEST_VERSION:
+                errors.append("%s version %s: older than %s"
+                              % (what, shown(v), shown(OLDEST_VERSION)))
+        if pe.symbol_table or pe.symbol_count:
+            errors.append("holds a symbol table (%d symbols): not stripped" % pe.symbol_count)
+        if len(image) > MAX_SIZE:
+            errors.append("%d bytes, more than %d" % (len(image), MAX_SIZE))
+        imports = pe.imports()
+        if not imports:
+            errors.append("imports nothing")
+        permitted = allowed[machine]
+        for imp in imports:
+            functions = permitted.get(imp.dll.lower())
+            if functions is None:
+                errors.append("imports from %s" % imp.dll)
+            elif imp.name is None:
+                errors.append("imports ordinal %d from %s" % (imp.ordinal, imp.dll))
+            elif imp.name not in functions:
+                errors.append("imports %s from %s, not known on %s"
+                              % (imp.name, imp.dll, floor_name))
+    except (Fault, struct.error, ValueError, UnicodeDecodeError) as fault:
+        errors.append(str(fault) or type(fault).__name__)
+    return errors
+
+
+def patched(image, offset, new):
+    return image[:offset] + new + image[offset + len(new) :]
+
+
+def renamed(image, old, new):
+    """The image with one name in its import data replaced by a name no longer than it."""
+    assert len(new) <= len(old) and image.count(old + b"\0") == 1, old
+    return image.replace(old + b"\0", new.ljust(len(old), b"\0") + b"\0")
+
+
+def damaged_copies(image, machine):
+    """(what, damaged image) pairs, each of which the check must reject."""
+    pe = Pe(image)
+    other = {"i386": 0x8664, "x86-64": 0x014C}[machine]
+    yield "other machine", patched(image, pe.machine_offset, struct.pack("<H", other))
+    yield "console subsystem", patched(image, pe.subsystem_offset, struct.pack("<H", 3))
+    yield "subsystem 6.0 (Vista)", patched(
+        image, pe.subsystem_version_offset, struct.pack("<HH", 6, 0))
+    yield "OS version 6.0 (Vista)", patched(image, pe.os_version_offset, struct.pack("<HH", 6, 0))
+    yield "subsystem 3.10", patched(image, pe.subsystem_version_offset, struct.pack("<HH", 3, 10))
+    # FlsGetValue came with Server 2003 and Vista: not on Windows XP.
+    yield "import newer than the floor", renamed(image, b"TlsGetValue", b"FlsGetValue")
+    yield "import from ntdll", renamed(image, b"KERNEL32.dll", b"ntdll.dll")
+    first = pe.imports()[0]
+    wide = pe.magic == 0x20B
+    yield "import by ordinal", patched(
+        image, first.thunk, struct.pack("<Q", 1 << 63 | 5) if wide else struct.pack("<I", 1 << 31 | 5))
+    yield "symbol table", patched(image, pe.symbol_offset, struct.pack("<II", len(image), 1))
+    yield "over 64 KiB", image + bytes(MAX_SIZE)
 
 
 def main(argv):
-    objdump, exe = argv[1], argv[2]
-    dump = subprocess.run([objdump, "-p", exe], capture_output=True, text=True, check=True).stdout
-    dlls = re.findall(r"^\s*DLL Name:\s*(\S+)\s*$", dump, re.MULTILINE)
-    subsystem = re.search(r"^Subsystem\s+([0-9a-fA-F]+)", dump, re.MULTILINE)
-
-    errors = []
-    if not dlls:
-        errors.append("no imported DLLs found in the dump")
-    for dll in dlls:
-        if dll.lower() not in ALLOWED:
-            errors.append("imports from %s" % dll)
-    if subsystem is None:
-        errors.append("no subsystem in the dump")
-    elif int(subsystem.group(1), 16) != SUBSYSTEM_WINDOWS_GUI:
-        errors.append("subsystem %d, expected 2 (Windows GUI)" % int(subsystem.group(1), 16))
-
+    args = argv[1:]
+    self_test = args[:1] == ["--self-test"]
+    if self_test:
+        args = args[1:]
+    if len(args) != 3 or args[1] not in MACHINES.values():
+        print(__doc__)
+        return 2
+    floor_file, machine, path = args
+    floors, allowed = read_floor(floor_file)
+    with open(path, "rb") as f:
+        image = f.read()
+    errors = check(image, machine, floors, allowed)
     for e in errors:
         print("FAIL:", e)
     if errors:
         return 1
-    print("OK: subsystem Windows GUI, imports", ", ".join(dlls))
+    if self_test:
+        missed = []
+        for what, damaged in damaged_copies(image, machine):
+            found = check(damaged, machine, floors, allowed)
+            print("%-28s %s" % (what, "caught: " + found[0] if found else "MISSED"))
+            if not found:
+                missed.append(what)
+        if missed:
+            return 1
+    pe = Pe(image)
+    dlls = sorted({imp.dll for imp in pe.imports()})
+    print("OK: %s: %s, Windows GUI, subsystem %s, OS %s (floor %s, %s), %d bytes, %d imports from %s"
+          % (path, machine, shown(pe.subsystem_version), shown(pe.os_version),
+             shown(floors[machine][0]), floors[machine][1], len(image), len(pe.imports()),
+             ", ".join(dlls)))
     return 0
 
 

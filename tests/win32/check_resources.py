@@ -7,9 +7,15 @@ PE resource section itself and compares every field of both templates with the t
 
     check_resources.py EXE             check the executable
     check_resources.py --self-test EXE also make sure that damaged copies are caught
+    ... --same-as OTHER.exe EXE        and that both templates are byte for byte those of
+                                       OTHER.exe (another build of the same sources)
 """
+import os
 import struct
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from pe_image import Fault, Pe, u16, u32  # noqa: E402
 
 RT_DIALOG = 5
 LANG_EN_US = 1033
@@ -49,50 +55,8 @@ ITEMS = [
 TEMPLATES = {"HOSSETBOX": 4, "HOSSETBOXE": 5}  # name -> column of the text in ITEMS
 
 
-class Fault(Exception):
-    pass
-
-
-def u16(b, o):
-    return struct.unpack_from("<H", b, o)[0]
-
-
 def i16(b, o):
     return struct.unpack_from("<h", b, o)[0]
-
-
-def u32(b, o):
-    return struct.unpack_from("<I", b, o)[0]
-
-
-class Pe:
-    """The parts of a PE image needed to reach its resources."""
-
-    def __init__(self, image):
-        self.image = image
-        if image[:2] != b"MZ":
-            raise Fault("not an MZ executable")
-        pe = u32(image, 0x3C)
-        if image[pe : pe + 4] != b"PE\0\0":
-            raise Fault("no PE signature")
-        sections = u16(image, pe + 6)
-        optional_size = u16(image, pe + 20)
-        optional = pe + 24
-        magic = u16(image, optional)
-        directories = optional + {0x10B: 96, 0x20B: 112}[magic]
-        self.resource_rva = u32(image, directories + 2 * 8)
-        self.sections = []
-        table = optional + optional_size
-        for i in range(sections):
-            s = table + 40 * i
-            vsize, rva, raw_size, raw = struct.unpack_from("<IIII", image, s + 8)
-            self.sections.append((rva, max(vsize, raw_size), raw))
-
-    def offset(self, rva):
-        for start, size, raw in self.sections:
-            if start <= rva < start + size:
-                return raw + rva - start
-        raise Fault("address 0x%x lies in no section" % rva)
 
 
 def directory(pe, base, rel):
@@ -271,12 +235,26 @@ def language_changed(image):
     return patched(image, o, struct.pack("<I", 1041))
 
 
+def same_templates(image, other):
+    """Faults where the two images' templates differ in any byte."""
+    mine, theirs = resources(Pe(image), []), resources(Pe(other), [])
+    return ["%s differs from the other build's" % name
+            for name in sorted(TEMPLATES) if mine.get(name) != theirs.get(name)]
+
+
 def main(argv):
-    self_test = argv[1:2] == ["--self-test"]
-    path = argv[-1]
+    args = argv[1:]
+    self_test = "--self-test" in args
+    other = None
+    if "--same-as" in args:
+        with open(args[args.index("--same-as") + 1], "rb") as f:
+            other = f.read()
+    path = args[-1]
     with open(path, "rb") as f:
         image = f.read()
     errors = check(image)
+    if other is not None and not errors:
+        errors += same_templates(image, other)
     for e in errors:
         print("FAIL:", e)
     if errors:
