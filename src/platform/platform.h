@@ -27,13 +27,14 @@ typedef std::intptr_t INT_PTR;
 typedef DWORD COLORREF;
 typedef std::int32_t LONG;
 
-typedef struct HWND__* HWND;
-typedef struct HDC__* HDC;
-typedef struct HINSTANCE__* HINSTANCE;
-typedef struct HCURSOR__* HCURSOR;
-typedef struct HICON__* HICON;
-typedef struct HBRUSH__* HBRUSH;
-typedef struct HMENU__* HMENU;
+// Distinct opaque handle types, as windows.h declares them.
+typedef struct HWNDTag* HWND;
+typedef struct HDCTag* HDC;
+typedef struct HINSTANCETag* HINSTANCE;
+typedef struct HCURSORTag* HCURSOR;
+typedef struct HICONTag* HICON;
+typedef struct HBRUSHTag* HBRUSH;
+typedef struct HMENUTag* HMENU;
 typedef void* HGDIOBJ;
 typedef void* HANDLE;
 
