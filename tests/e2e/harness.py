@@ -148,8 +148,16 @@ class Case:
         return self.program
 
     def wait_main_window(self):
-        windows = wait_until(lambda: self.rig.find_windows("^Calibration$"), WINDOW_TIMEOUT,
-                             "the Calibration window")
+        def shown():
+            running = self.program.running()
+            windows = self.rig.find_windows("^Calibration$")
+            if not windows and not running:
+                raise CheckFailed("the program ended (exit code %d) without showing its window;"
+                                  " Wine's reason, if any, is in program.out" %
+                                  self.program.process.returncode)
+            return windows
+
+        windows = wait_until(shown, WINDOW_TIMEOUT, "the Calibration window")
         check(len(windows) == 1, "%d Calibration windows" % len(windows))
         return windows[0]
 

@@ -326,6 +326,9 @@ class Program:
         self.rig = rig
         env = dict(rig.env)
         env["LANG"] = lang
+        # Wine's own word when the program gets no display driver (it then cannot create its
+        # window), from the program and from the desktop process it may start.
+        env["WINEDEBUG"] = rig.env["WINEDEBUG"] + ",err+winediag"
         os.makedirs(os.path.dirname(out_path), exist_ok=True)
         self._out = open(out_path, "wb")
         self.process = subprocess.Popen(["wine", exe], env=env, stdout=self._out,
