@@ -5,9 +5,11 @@ Python 3 standard library only. The rig itself (Xvfb, Wine prefix, driver servic
 prepared by scripts/wine-rig.sh; this module reads its rig.env.
 """
 
+import contextlib
 import mmap
 import os
 import shlex
+import signal
 import struct
 import subprocess
 import time
@@ -263,6 +265,36 @@ class Rig:
     def stop_driver(self):
         code, out = self.wine("net", "stop", SERVICE)
         check(code == 0 or "not started" in out, "net stop failed: %s" % out)
+
+    def driver_host(self):
+        """Process id of this rig's winedevice.exe that hosts the driver."""
+        found = []
+        for name in os.listdir("/proc"):
+            if not name.isdigit():
+                continue
+            try:
+                with open("/proc/%s/environ" % name, "rb") as f:
+                    environ = f.read().split(b"\0")
+                with open("/proc/%s/maps" % name, "rb") as f:
+                    maps = f.read()
+            except OSError:  # gone meanwhile, or not ours to read
+                continue
+            if (b"WINEPREFIX=" + self.env["WINEPREFIX"].encode() in environ
+                    and b"/pnldrv.sys\n" in maps):
+                found.append(int(name))
+        check(len(found) == 1, "%d processes host the driver: %r" % (len(found), found))
+        return found[0]
+
+    @contextlib.contextmanager
+    def driver_held(self):
+        """Within the block the driver's host process is stopped (SIGSTOP): a program's request
+        to the device waits, unanswered and not logged, until the block ends."""
+        host = self.driver_host()
+        os.kill(host, signal.SIGSTOP)
+        try:
+            yield
+        finally:
+            os.kill(host, signal.SIGCONT)
 
     def requests(self):
         """The driver's log as a list of (request hex, reply hex, status hex)."""
