@@ -63,7 +63,8 @@ def case_driver_protocol(c):
 @case
 def case_complete_run(c):
     """Default settings, every command acknowledged: nine targets, CAL-OUT, the test
-    screen, Enter; the controller sees exactly the commands of a whole run."""
+    screen, Enter; the controller sees exactly the commands of a whole run, although another
+    program posts the start request (WM_USER) during the calibration and on the test screen."""
     rig = c.rig
     window = c.start_calibration()
     check(rig.window_geometry(window) == (0, 0, WIDTH, HEIGHT), "window does not cover the screen")
@@ -74,6 +75,11 @@ def case_complete_run(c):
 
     for i in range(9):
         check(c.mark_colour(TARGETS[i]) == RED, "target %d red before the press" % i)
+        if i == 2:
+            # A start request that the program did not post itself does nothing. The next
+            # touch is handled after it, so whatever it sent would be logged before that
+            # touch's CAL-POINT.
+            c.post_start_request()
         c.touch(i, "target%d" % i)
         if i < 8:
             c.wait_mark(i, WHITE, "erased after the acknowledgement")
@@ -85,10 +91,26 @@ def case_complete_run(c):
     expected = [DIAG, CAL_IN_DEFAULT] + [CAL_POINT] * 9 + [CAL_OUT]
     c.wait_requests(len(expected), "CAL-OUT")
     wait_until(c.test_bar_row, STEP_TIMEOUT, "the test screen's separator line")
-    c.check_test_screen(c.shot("test-screen"))
+    test_screen = c.shot("test-screen")
+    c.check_test_screen(test_screen)
     check(rig.sent() == expected, "commands of the run: %r" % rig.sent())
     check(all(reply == ACK and status == OK_STATUS for _, reply, status in rig.requests()),
           "every exchange acknowledged")
+
+    # The same on the test screen; a press there, handled after the request, draws its one
+    # pixel, and nothing else may have changed.
+    c.post_start_request()
+    dot = (WIDTH // 2, HEIGHT // 3)
+    rig.mouse_move(*dot)
+    c.pointer = dot
+    rig.mouse_down()
+    wait_until(lambda: c.screen.capture().pixel(*dot) == BLACK, STEP_TIMEOUT,
+               "the pixel of a press on the test screen")
+    changed = c.shot("after-start-request").differences(test_screen)
+    check(changed == [dot], "the test screen changed at %r" % changed[:10])
+    rig.mouse_up()
+    c.park_pointer()
+    check(rig.sent() == expected, "on the test screen: %r" % rig.sent()[len(expected):])
 
     rig.press_key(window, "Return")
     c.wait_exit()

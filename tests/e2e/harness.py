@@ -59,12 +59,13 @@ assert TARGETS[:4] == [(25, 18), (25, 384), (25, 749), (512, 18)] and TARGETS[8]
 class Case:
     """What one case works with: the rig, the program under test and its artifacts."""
 
-    def __init__(self, name, rig, exe, probe, artifacts):
+    def __init__(self, name, rig, exe, probe, artifacts, pnlwin=None):
         self.name = name
         self.rig = rig
         self.screen = rig.screen
         self.exe = exe
         self.probe = probe
+        self.pnlwin = pnlwin
         self.dir = os.path.join(artifacts, name)
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
@@ -181,6 +182,12 @@ class Case:
         return wait_until(lambda: len(self.rig.sent()) >= count and self.rig.sent(),
                           STEP_TIMEOUT, what)
 
+    def post_start_request(self):
+        """The program's start request (WM_USER, 0, 0) posted to its main window by another
+        program."""
+        code, out = self.rig.wine(self.pnlwin, "post-start")
+        check(code == 0, "pnlwin post-start (%d): %s" % (code, out))
+
     def touch(self, index, label):
         """Press on target index (it turns blue), release; returns after the release's
         CAL-POINT has reached the controller."""
@@ -233,7 +240,7 @@ def prepare_case(rig, probe):
 
 
 def run_case(name, rig, args):
-    c = Case(name, rig, args.exe, args.probe, args.artifacts)
+    c = Case(name, rig, args.exe, args.probe, args.artifacts, args.pnlwin)
     started = time.monotonic()
     try:
         prepare_case(rig, args.probe)
@@ -267,6 +274,7 @@ def main():
     parser.add_argument("--exe")
     parser.add_argument("--driver")
     parser.add_argument("--probe")
+    parser.add_argument("--pnlwin")
     parser.add_argument("--artifacts", default=os.path.join(os.getcwd(), "e2e-artifacts"))
     parser.add_argument("command", choices=["setup", "run", "teardown", "all", "list"])
     parser.add_argument("cases", nargs="*")
@@ -278,9 +286,9 @@ def main():
     if args.command == "teardown":
         rig_down(args, purge=True)  # the prefix is ~700 MB; the next setup makes a new one
         return 0
-    for name in ("exe", "driver", "probe"):
+    for name in ("exe", "driver", "probe", "pnlwin"):
         path = getattr(args, name)
-        if args.command != "setup" or name != "exe":
+        if args.command != "setup" or name in ("driver", "probe"):
             if not path or not os.path.isfile(path):
                 print("missing --%s (%s)" % (name, path), file=sys.stderr)
                 return 2

@@ -146,6 +146,17 @@ class Snapshot:
         at = 3 * (y * self.width + x)
         return tuple(self.rgb[at:at + 3])
 
+    def differences(self, other):
+        """(x, y) of every pixel in which other, of the same size, differs."""
+        stride = 3 * self.width
+        found = []
+        for y in range(self.height):
+            row = slice(y * stride, (y + 1) * stride)
+            if self.rgb[row] != other.rgb[row]:
+                found += [(x, y) for x in range(self.width)
+                          if self.pixel(x, y) != other.pixel(x, y)]
+        return found
+
     def row_is(self, y, colour):
         row = self.rgb[3 * y * self.width:3 * (y + 1) * self.width]
         return row == bytes(colour) * self.width
