@@ -38,6 +38,12 @@ def case_driver_protocol(c):
           "a failing call still returns the reply")
     rig.set_script(reply_mode=3)
     check(send("80")[3] == " ".join(["EE"] * 20), "reply mode 'none' leaves the buffer alone")
+    # Cut short: the first two bytes of "00 90 01 0C" are written and counted, no more; the
+    # log shows the reply as written. Only the chosen command's replies are cut.
+    rig.set_script(diag_error_code=12, reply_mode=1, cut_command=0x89, cut_after=2)
+    check(send("89", "00") == ("1", "0", "2", "00 90" + " EE" * 18), "DIAG cut after 2 bytes")
+    check(rig.requests()[-1][1] == "00 90", "logged reply %r" % rig.requests()[-1][1])
+    check(send("86") == ("1", "0", "20", ACK), "CAL-POINT is not cut")
     rig.set_script()
     check(send("-o", "10", "86")[:2] == ("0", "122"), "a 10-byte output buffer is too small")
     check(send("-c", "0x70000005", "86")[:2] == ("0", "1"), "another control code is refused")
@@ -117,22 +123,21 @@ def case_complete_run(c):
     check(rig.sent() == expected + [CAL_ABORT], "after Enter: %r" % rig.sent()[len(expected):])
 
 
-@case
-def case_refused_point(c):
-    """The controller refuses the second CAL-POINT: that target turns red again and stays
-    current; the next release is accepted."""
+def point_not_acknowledged(c, label, reply):
+    """The controller's script does not acknowledge the second CAL-POINT (its reply as the
+    driver wrote it is reply): that target turns red again and stays current; the next
+    release is accepted and the run moves on."""
     rig = c.rig
-    rig.set_script(refuse_command=0x86, refuse_occurrence=2)
     window = c.start_calibration()
     c.touch(0, "target0")
     c.wait_mark(0, WHITE, "erased")
     c.wait_mark(1, RED, "red as the next one")
 
-    c.touch(1, "target1-refused")
-    c.wait_mark(1, RED, "red again after the refusal")
+    c.touch(1, "target1-%s" % label)
+    c.wait_mark(1, RED, "red again after the %s reply" % label)
     c.shot("target1-red-again")
-    check(c.mark_colour(TARGETS[2]) == WHITE, "no next target after a refusal")
-    check(rig.requests()[3][1].startswith("00 A0"), "the 2nd CAL-POINT was refused")
+    check(c.mark_colour(TARGETS[2]) == WHITE, "no next target after a %s reply" % label)
+    check(rig.requests()[3][1] == reply, "the 2nd CAL-POINT's reply: %r" % rig.requests()[3][1])
 
     c.touch(1, "target1-again")
     c.wait_mark(1, WHITE, "erased after the accepted release")
@@ -143,6 +148,21 @@ def case_refused_point(c):
     c.wait_exit()
     check(rig.sent() == [DIAG, CAL_IN_DEFAULT] + [CAL_POINT] * 3 + [CAL_ABORT, CAL_ABORT],
           "commands: %r" % rig.sent())
+
+
+@case
+def case_refused_point(c):
+    """The controller refuses the second CAL-POINT."""
+    c.rig.set_script(refuse_command=0x86, refuse_occurrence=2)
+    point_not_acknowledged(c, "refused", "00 A0 01 01" + " 00" * 16)
+
+
+@case
+def case_cut_short_point(c):
+    """The second CAL-POINT's reply is cut short after "00 90": the bytes that would make it
+    an acknowledgement never arrive, so it is none."""
+    c.rig.set_script(reply_mode=1, cut_command=0x86, cut_occurrence=2, cut_after=2)
+    point_not_acknowledged(c, "cut-short", "00 90")
 
 
 @case
@@ -245,9 +265,11 @@ def case_device_absent(c):
         rig.start_driver()
 
 
-def diag_refused(c, lang, caption, other_caption):
+def diag_not_acknowledged(c, lang, caption, other_caption, reply, text):
+    """The controller's script does not acknowledge DIAG (its reply as the driver wrote it is
+    reply): the box with text, captioned in the run's language, over the white full-screen
+    window; once it is dismissed the window closes, with CAL-ABORT, and the exit code is 0."""
     rig = c.rig
-    rig.set_script(refuse_command=0x89, refuse_code=12)  # panel voltage error
     c.launch(lang)
     window = c.wait_main_window()
     box = wait_until(lambda: rig.find_windows("^%s$" % caption), WINDOW_TIMEOUT,
@@ -255,26 +277,43 @@ def diag_refused(c, lang, caption, other_caption):
     check(not rig.find_windows("^%s$" % other_caption), "a box captioned %r" % other_caption)
     check(rig.window_geometry(window) == (0, 0, WIDTH, HEIGHT), "window does not cover the screen")
     c.wait_mark(0, RED, "red behind the message box")
-    snapshot = c.shot("diag-refused")
+    snapshot = c.shot("diag-box")
     check(all(snapshot.pixel(x, y) == WHITE for x, y in CORNERS),
           "white full-screen window behind the box")
     check(rig.sent() == [DIAG], "only DIAG before the box: %r" % rig.sent())
-    check(rig.requests()[0][1].startswith("00 A0 01 0C"), "DIAG refused with code 12")
+    check(rig.requests()[0][1] == reply, "DIAG's reply: %r" % rig.requests()[0][1])
+    texts = c.window_texts(caption)
+    check(text in texts, "the box says %r, not %r" % (texts, text))
     rig.press_key(box, "Return")
     c.wait_exit()
     check(rig.sent() == [DIAG, CAL_ABORT], "commands: %r" % rig.sent())
 
 
+DIAG_REFUSED_12 = "00 A0 01 0C" + " 00" * 16
+
+
 @case
 def case_diag_refused_english(c):
-    """DIAG refused with error code 12 under an English locale: the box "DIAG command",
-    then the window closes once it is dismissed, and the exit code is 0."""
-    diag_refused(c, ENGLISH, "DIAG command", "診断コマンド")
+    """DIAG refused with error code 12 under an English locale: the box "DIAG command" says
+    "Panel Voltage error"."""
+    c.rig.set_script(refuse_command=0x89, refuse_code=12)  # panel voltage error
+    diag_not_acknowledged(c, ENGLISH, "DIAG command", "診断コマンド", DIAG_REFUSED_12,
+                          "Panel Voltage error")
 
 
 @case
 def case_diag_refused_japanese(c):
-    """The same under a Japanese locale: the box is captioned in Japanese."""
-    diag_refused(c, JAPANESE, "診断コマンド", "DIAG command")
+    """The same under a Japanese locale: the box is captioned and worded in Japanese."""
+    c.rig.set_script(refuse_command=0x89, refuse_code=12)
+    diag_not_acknowledged(c, JAPANESE, "診断コマンド", "DIAG command", DIAG_REFUSED_12,
+                          "パネル電圧エラー")
 
 
+@case
+def case_diag_cut_short(c):
+    """DIAG's reply "00 90 01 0C" cut short after "00 90": the error flag and code never
+    arrive, so DIAG is not acknowledged, and the box tells of a communication error rather
+    than of code 12. No CAL-IN is sent."""
+    c.rig.set_script(diag_error_code=12, reply_mode=1, cut_command=0x89, cut_after=2)
+    diag_not_acknowledged(c, ENGLISH, "DIAG command", "診断コマンド", "00 90",
+                          "Communication error ")

@@ -188,6 +188,13 @@ class Case:
         code, out = self.rig.wine(self.pnlwin, "post-start")
         check(code == 0, "pnlwin post-start (%d): %s" % (code, out))
 
+    def window_texts(self, caption):
+        """The texts of the child windows (static texts, buttons) of the top-level window
+        captioned caption, in order."""
+        code, out = self.rig.wine(self.pnlwin, "texts", caption)
+        check(code == 0, "pnlwin texts %r (%d): %s" % (caption, code, out))
+        return [line.split("\t", 1)[1] for line in out.splitlines() if "\t" in line]
+
     def touch(self, index, label):
         """Press on target index (it turns blue), release; returns after the release's
         CAL-POINT has reached the controller."""

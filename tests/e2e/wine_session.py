@@ -243,12 +243,16 @@ class Rig:
     # ---- the simulated controller -------------------------------------------------------
 
     def set_script(self, ack_code=0x90, refuse_command=-1, refuse_occurrence=0, refuse_code=1,
-                   diag_error_code=0, fail_ioctl=0, reply_mode=0):
-        """Scripts the controller and starts its counters and its log afresh."""
+                   diag_error_code=0, fail_ioctl=0, reply_mode=0, cut_command=0x100,
+                   cut_occurrence=0, cut_after=2):
+        """Scripts the controller and starts its counters and its log afresh. Reply mode 1
+        writes only the first cut_after bytes of the replies to cut_command (0x100: every
+        command), of its cut_occurrence-th request only (0: of every one)."""
         values = {
             "AckCode": ack_code, "RefuseCommand": refuse_command,
             "RefuseOccurrence": refuse_occurrence, "RefuseCode": refuse_code,
             "DiagErrorCode": diag_error_code, "FailIoctl": fail_ioctl, "ReplyMode": reply_mode,
+            "CutCommand": cut_command, "CutOccurrence": cut_occurrence, "CutAfter": cut_after,
         }
         hive, _, key = self.service_key.partition("\\")
         check(hive == "HKLM", "unexpected service key %s" % self.service_key)
