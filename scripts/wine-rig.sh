@@ -50,7 +50,13 @@ start_xvfb() {
     # -displayfd: the server picks a free display itself and reports it once it is ready.
     # -fbdir: the screen is also a file (XWD format) that a test can read without a round
     # trip to the server. -br: a black root window, so that no window looks like background.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -br -fbdir "$dir" \
+    # -noreset: by default an X server resets whenever its last client disconnects, and a
+    # reset compiles the keymap again (xkbcomp) while connections that arrive meanwhile fail.
+    # Until a Wine session's desktop process (explorer.exe) holds a connection, every xdotool
+    # and xwd call is such a last client; an explorer.exe that starts during one of these
+    # resets cannot open the display, and the program that started it gets no display
+    # driver: its window cannot be created, and it ends without a word.
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -br -noreset -fbdir "$dir" \
         3>"$dir/xvfb.display" >"$dir/xvfb.log" 2>&1 &
     XVFB_PID=$!
     XVFB_FB="$dir/Xvfb_screen0"

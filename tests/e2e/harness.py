@@ -59,12 +59,13 @@ assert TARGETS[:4] == [(25, 18), (25, 384), (25, 749), (512, 18)] and TARGETS[8]
 class Case:
     """What one case works with: the rig, the program under test and its artifacts."""
 
-    def __init__(self, name, rig, exe, probe, artifacts):
+    def __init__(self, name, rig, exe, probe, artifacts, pnlwin=None):
         self.name = name
         self.rig = rig
         self.screen = rig.screen
         self.exe = exe
         self.probe = probe
+        self.pnlwin = pnlwin
         self.dir = os.path.join(artifacts, name)
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.dir)
@@ -148,8 +149,16 @@ class Case:
         return self.program
 
     def wait_main_window(self):
-        windows = wait_until(lambda: self.rig.find_windows("^Calibration$"), WINDOW_TIMEOUT,
-                             "the Calibration window")
+        def shown():
+            running = self.program.running()
+            windows = self.rig.find_windows("^Calibration$")
+            if not windows and not running:
+                raise CheckFailed("the program ended (exit code %d) without showing its window;"
+                                  " Wine's reason, if any, is in program.out" %
+                                  self.program.process.returncode)
+            return windows
+
+        windows = wait_until(shown, WINDOW_TIMEOUT, "the Calibration window")
         check(len(windows) == 1, "%d Calibration windows" % len(windows))
         return windows[0]
 
@@ -172,6 +181,19 @@ class Case:
     def wait_requests(self, count, what):
         return wait_until(lambda: len(self.rig.sent()) >= count and self.rig.sent(),
                           STEP_TIMEOUT, what)
+
+    def post_start_request(self):
+        """The program's start request (WM_USER, 0, 0) posted to its main window by another
+        program."""
+        code, out = self.rig.wine(self.pnlwin, "post-start")
+        check(code == 0, "pnlwin post-start (%d): %s" % (code, out))
+
+    def window_texts(self, caption):
+        """The texts of the child windows (static texts, buttons) of the top-level window
+        captioned caption, in order."""
+        code, out = self.rig.wine(self.pnlwin, "texts", caption)
+        check(code == 0, "pnlwin texts %r (%d): %s" % (caption, code, out))
+        return [line.split("\t", 1)[1] for line in out.splitlines() if "\t" in line]
 
     def touch(self, index, label):
         """Press on target index (it turns blue), release; returns after the release's
@@ -225,7 +247,7 @@ def prepare_case(rig, probe):
 
 
 def run_case(name, rig, args):
-    c = Case(name, rig, args.exe, args.probe, args.artifacts)
+    c = Case(name, rig, args.exe, args.probe, args.artifacts, args.pnlwin)
     started = time.monotonic()
     try:
         prepare_case(rig, args.probe)
@@ -259,6 +281,7 @@ def main():
     parser.add_argument("--exe")
     parser.add_argument("--driver")
     parser.add_argument("--probe")
+    parser.add_argument("--pnlwin")
     parser.add_argument("--artifacts", default=os.path.join(os.getcwd(), "e2e-artifacts"))
     parser.add_argument("command", choices=["setup", "run", "teardown", "all", "list"])
     parser.add_argument("cases", nargs="*")
@@ -270,9 +293,9 @@ def main():
     if args.command == "teardown":
         rig_down(args, purge=True)  # the prefix is ~700 MB; the next setup makes a new one
         return 0
-    for name in ("exe", "driver", "probe"):
+    for name in ("exe", "driver", "probe", "pnlwin"):
         path = getattr(args, name)
-        if args.command != "setup" or name != "exe":
+        if args.command != "setup" or name in ("driver", "probe"):
             if not path or not os.path.isfile(path):
                 print("missing --%s (%s)" % (name, path), file=sys.stderr)
                 return 2

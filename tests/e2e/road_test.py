@@ -8,8 +8,8 @@ simulated controller driver, driven through the X server as a user would drive i
     road_test.py [paths] all            setup, every case, teardown; one line per case
     road_test.py list                   the case names
 
-paths: --rig DIR (the rig's folder), --exe, --driver, --probe (the built .exe, .sys and
-pnlprobe.exe), --artifacts DIR (screenshots and logs, one folder per case).
+paths: --rig DIR (the rig's folder), --exe, --driver, --probe, --pnlwin (the built .exe, .sys,
+pnlprobe.exe and pnlwin.exe), --artifacts DIR (screenshots and logs, one folder per case).
 
 The cases live in the cases_*.py modules beside this file; harness.py holds what they share.
 Every wait polls a condition with a deadline; nothing sleeps for a fixed time.

@@ -5,9 +5,11 @@ Python 3 standard library only. The rig itself (Xvfb, Wine prefix, driver servic
 prepared by scripts/wine-rig.sh; this module reads its rig.env.
 """
 
+import contextlib
 import mmap
 import os
 import shlex
+import signal
 import struct
 import subprocess
 import time
@@ -144,6 +146,17 @@ class Snapshot:
         at = 3 * (y * self.width + x)
         return tuple(self.rgb[at:at + 3])
 
+    def differences(self, other):
+        """(x, y) of every pixel in which other, of the same size, differs."""
+        stride = 3 * self.width
+        found = []
+        for y in range(self.height):
+            row = slice(y * stride, (y + 1) * stride)
+            if self.rgb[row] != other.rgb[row]:
+                found += [(x, y) for x in range(self.width)
+                          if self.pixel(x, y) != other.pixel(x, y)]
+        return found
+
     def row_is(self, y, colour):
         row = self.rgb[3 * y * self.width:3 * (y + 1) * self.width]
         return row == bytes(colour) * self.width
@@ -230,12 +243,16 @@ class Rig:
     # ---- the simulated controller -------------------------------------------------------
 
     def set_script(self, ack_code=0x90, refuse_command=-1, refuse_occurrence=0, refuse_code=1,
-                   diag_error_code=0, fail_ioctl=0, reply_mode=0):
-        """Scripts the controller and starts its counters and its log afresh."""
+                   diag_error_code=0, fail_ioctl=0, reply_mode=0, cut_command=0x100,
+                   cut_occurrence=0, cut_after=2):
+        """Scripts the controller and starts its counters and its log afresh. Reply mode 1
+        writes only the first cut_after bytes of the replies to cut_command (0x100: every
+        command), of its cut_occurrence-th request only (0: of every one)."""
         values = {
             "AckCode": ack_code, "RefuseCommand": refuse_command,
             "RefuseOccurrence": refuse_occurrence, "RefuseCode": refuse_code,
             "DiagErrorCode": diag_error_code, "FailIoctl": fail_ioctl, "ReplyMode": reply_mode,
+            "CutCommand": cut_command, "CutOccurrence": cut_occurrence, "CutAfter": cut_after,
         }
         hive, _, key = self.service_key.partition("\\")
         check(hive == "HKLM", "unexpected service key %s" % self.service_key)
@@ -263,6 +280,36 @@ class Rig:
     def stop_driver(self):
         code, out = self.wine("net", "stop", SERVICE)
         check(code == 0 or "not started" in out, "net stop failed: %s" % out)
+
+    def driver_host(self):
+        """Process id of this rig's winedevice.exe that hosts the driver."""
+        found = []
+        for name in os.listdir("/proc"):
+            if not name.isdigit():
+                continue
+            try:
+                with open("/proc/%s/environ" % name, "rb") as f:
+                    environ = f.read().split(b"\0")
+                with open("/proc/%s/maps" % name, "rb") as f:
+                    maps = f.read()
+            except OSError:  # gone meanwhile, or not ours to read
+                continue
+            if (b"WINEPREFIX=" + self.env["WINEPREFIX"].encode() in environ
+                    and b"/pnldrv.sys\n" in maps):
+                found.append(int(name))
+        check(len(found) == 1, "%d processes host the driver: %r" % (len(found), found))
+        return found[0]
+
+    @contextlib.contextmanager
+    def driver_held(self):
+        """Within the block the driver's host process is stopped (SIGSTOP): a program's request
+        to the device waits, unanswered and not logged, until the block ends."""
+        host = self.driver_host()
+        os.kill(host, signal.SIGSTOP)
+        try:
+            yield
+        finally:
+            os.kill(host, signal.SIGCONT)
 
     def requests(self):
         """The driver's log as a list of (request hex, reply hex, status hex)."""
@@ -326,6 +373,9 @@ class Program:
         self.rig = rig
         env = dict(rig.env)
         env["LANG"] = lang
+        # Wine's own word when the program gets no display driver (it then cannot create its
+        # window), from the program and from the desktop process it may start.
+        env["WINEDEBUG"] = rig.env["WINEDEBUG"] + ",err+winediag"
         os.makedirs(os.path.dirname(out_path), exist_ok=True)
         self._out = open(out_path, "wb")
         self.process = subprocess.Popen(["wine", exe], env=env, stdout=self._out,
