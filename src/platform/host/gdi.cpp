@@ -28,12 +28,15 @@ bool isSystemCursorId(std::uintptr_t id) {
     return false;
 }
 
+// The framebuffer holds the whole desktop, of which the screen is the top-left part.
 int screenWidth() {
-    return std::max(0, state().config.screenWidth);
+    const sim::Config& c = state().config;
+    return std::max(0, std::max(c.screenWidth, c.desktopWidth));
 }
 
 int screenHeight() {
-    return std::max(0, state().config.screenHeight);
+    const sim::Config& c = state().config;
+    return std::max(0, std::max(c.screenHeight, c.desktopHeight));
 }
 
 win::RECT intersect(const win::RECT& a, const win::RECT& b) {
@@ -73,8 +76,17 @@ bool covered(long long x, long long y) {
     return false;
 }
 
+// Sets a pixel of the program's drawing, and notes it if it lies outside the program's window.
+void setDrawn(long long x, long long y, win::COLORREF colour) {
+    State& s = state();
+    if (!s.window.exists || !inside(s.window.rect, x, y))
+        ++s.drawnOutsideWindow;
+    s.pixels[static_cast<size_t>(y) * screenWidth() + static_cast<size_t>(x)] = colour;
+}
+
 // Fills a rectangle given in screen coordinates, limited to clip; the main window's drawing
-// does not reach under a box or dialog that lies above it.
+// does not reach under a box or dialog that lies above it. underCovers: the box or dialog's
+// own face, drawn by the system rather than the program.
 void fill(const win::RECT& area, const win::RECT& clip, win::COLORREF colour,
           bool underCovers = false) {
     win::RECT r = intersect(intersect(area, clip), screenRect());
@@ -82,8 +94,10 @@ void fill(const win::RECT& area, const win::RECT& clip, win::COLORREF colour,
     int width = screenWidth();
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x)
-            if (underCovers || !covered(x, y))
+            if (underCovers)
                 s.pixels[static_cast<size_t>(y) * width + x] = colour;
+            else if (!covered(x, y))
+                setDrawn(x, y, colour);
 }
 
 DrawingContext* findDc(win::HDC handle) {
@@ -104,7 +118,7 @@ DrawingContext* usableDc(win::HDC handle) {
 void plot(const DrawingContext& dc, long long x, long long y, win::COLORREF colour) {
     long long sx = x + dc.origin.x, sy = y + dc.origin.y;
     if (inside(dc.clip, sx, sy) && !covered(sx, sy))
-        state().pixels[static_cast<size_t>(sy) * screenWidth() + static_cast<size_t>(sx)] = colour;
+        setDrawn(sx, sy, colour);
 }
 
 // The colour a brush paints, if it paints at all.
@@ -286,6 +300,15 @@ win::COLORREF pixel(int x, int y) {
     if (x < 0 || y < 0 || x >= screenWidth() || y >= screenHeight())
         return kInvalidColour;
     return state().pixels[static_cast<size_t>(y) * screenWidth() + x];
+}
+
+long long pixelsDrawnOutsideWindow() {
+    return state().drawnOutsideWindow;
+}
+
+void windowPassesOver(const win::RECT& screenArea) {
+    coverScreen(screenArea);
+    uncoverScreen();
 }
 
 int countPixels(int x0, int y0, int x1, int y1, win::COLORREF colour) {

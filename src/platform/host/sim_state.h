@@ -102,12 +102,18 @@ struct State {
     std::vector<DrawingContext> dcs;
     std::vector<TextRecord> texts;
 
+    long long drawnOutsideWindow = 0;
+
     std::vector<MessageBoxRecord> boxes;
     std::vector<std::function<void()>> whileBoxUp;
     std::deque<std::vector<DialogAction>> dialogScripts;
     std::vector<OpenDialog> dialogs;
     std::vector<DialogInstance> dialogInstances;
     int modalDepth = 0;
+    int modalCalls = 0; // MessageBoxA and DialogBoxParamA calls not yet returned
+
+    std::function<void(const Delivery&)> watcher;
+    int procDepth = 0; // window-procedure calls in progress
 
     int cursorCounter = 0;
     std::vector<win::HANDLE> devices;

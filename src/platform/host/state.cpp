@@ -125,6 +125,10 @@ const std::vector<OpenDialog>& dialogs() {
     return state().dialogs;
 }
 
+size_t pendingDialogScripts() {
+    return state().dialogScripts.size();
+}
+
 const std::vector<TextRecord>& texts() {
     return state().texts;
 }
