@@ -3,6 +3,7 @@
 #include "platform/host/sim_state.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -69,19 +70,21 @@ bool inside(const win::RECT& r, long long x, long long y) {
 }
 
 // Whether an open message box or dialog lies over this screen pixel.
-bool covered(long long x, long long y) {
-    for (const win::RECT& r : state().covers)
+bool covered(const State& s, long long x, long long y) {
+    for (const win::RECT& r : s.covers)
         if (inside(r, x, y))
             return true;
     return false;
 }
 
-// Sets a pixel of the program's drawing, and notes it if it lies outside the program's window.
-void setDrawn(long long x, long long y, win::COLORREF colour) {
-    State& s = state();
+// Sets a pixel of the program's drawing unless a box or dialog lies over it, and notes it if
+// it lies outside the program's window.
+void setDrawn(State& s, int width, long long x, long long y, win::COLORREF colour) {
+    if (covered(s, x, y))
+        return;
     if (!s.window.exists || !inside(s.window.rect, x, y))
         ++s.drawnOutsideWindow;
-    s.pixels[static_cast<size_t>(y) * screenWidth() + static_cast<size_t>(x)] = colour;
+    s.pixels[static_cast<size_t>(y) * width + static_cast<size_t>(x)] = colour;
 }
 
 // Fills a rectangle given in screen coordinates, limited to clip; the main window's drawing
@@ -96,8 +99,8 @@ void fill(const win::RECT& area, const win::RECT& clip, win::COLORREF colour,
         for (int x = r.left; x < r.right; ++x)
             if (underCovers)
                 s.pixels[static_cast<size_t>(y) * width + x] = colour;
-            else if (!covered(x, y))
-                setDrawn(x, y, colour);
+            else
+                setDrawn(s, width, x, y, colour);
 }
 
 DrawingContext* findDc(win::HDC handle) {
@@ -117,8 +120,8 @@ DrawingContext* usableDc(win::HDC handle) {
 
 void plot(const DrawingContext& dc, long long x, long long y, win::COLORREF colour) {
     long long sx = x + dc.origin.x, sy = y + dc.origin.y;
-    if (inside(dc.clip, sx, sy) && !covered(sx, sy))
-        setDrawn(sx, sy, colour);
+    if (inside(dc.clip, sx, sy))
+        setDrawn(state(), screenWidth(), sx, sy, colour);
 }
 
 // The colour a brush paints, if it paints at all.
@@ -313,10 +316,12 @@ void windowPassesOver(const win::RECT& screenArea) {
 
 int countPixels(int x0, int y0, int x1, int y1, win::COLORREF colour) {
     win::RECT r = intersect(win::RECT{x0, y0, x1, y1}, screenRect());
+    const std::vector<win::COLORREF>& pixels = state().pixels;
+    size_t width = static_cast<size_t>(screenWidth());
     int n = 0;
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x)
-            n += state().pixels[static_cast<size_t>(y) * screenWidth() + x] == colour ? 1 : 0;
+            n += pixels[static_cast<size_t>(y) * width + x] == colour ? 1 : 0;
     return n;
 }
 
@@ -510,9 +515,10 @@ BOOL LineTo(HDC handle, int x, int y) {
 }
 
 COLORREF SetPixel(HDC handle, int x, int y, COLORREF colour) {
-    sim::Call& call =
-        record("SetPixel", std::to_string(x) + " " + std::to_string(y) + " " + hex(colour, 6), x, y,
-               colour, kInvalidColour);
+    char text[48] = "";
+    if (state().config.callText) // the most frequent call: its text only when wanted
+        std::snprintf(text, sizeof text, "%d %d %06X", x, y, static_cast<unsigned>(colour));
+    sim::Call& call = record("SetPixel", text, x, y, colour, kInvalidColour);
     DrawingContext* dc = usableDc(handle);
     if (!dc)
         return kInvalidColour;

@@ -31,6 +31,9 @@ struct Config {
     // GetSystemMetrics reports, is its top-left part, and GetDC(nullptr) draws on all of it.
     int desktopWidth = 0;
     int desktopHeight = 0;
+    // Each recorded call's text (Call::text, which callsNamed() compares); a long series of
+    // runs that reads only the calls' names and numbers may go faster without it.
+    bool callText = true;
 };
 
 // Resets the whole simulation (window, queue, records, controller) to a fresh process.

@@ -119,7 +119,12 @@ struct State {
     std::vector<win::HANDLE> devices;
 };
 
-State& state();
+// The one simulated process, made on first use; inline, as nearly every call asks for it.
+extern State* currentState;
+State& firstState();
+inline State& state() {
+    return currentState ? *currentState : firstState();
+}
 
 // A fresh handle value, never handed out before in this test program.
 std::uintptr_t newHandle();
