@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the host tests over the simulated Windows, the
 # checks of the three Windows executables (x64 and x86 with GCC, x64 with Clang), their
-# reproducibility and the release package, the road tests of the x64 .exe under Wine, and the
-# host tests again under the sanitizers.
+# reproducibility and the release package, the road tests of the x64 .exe under Wine, the
+# host tests again under the sanitizers, and a short fuzzing campaign.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,3 +25,9 @@ ctest --preset host "$@"
 cmake --preset host-asan >/dev/null
 cmake --build --preset host-asan
 ctest --preset host-asan "$@"
+
+# The fuzzer of the whole program (libFuzzer, same sanitizers): a short campaign from the seed
+# corpus (label fuzz).
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz "$@"
