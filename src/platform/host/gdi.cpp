@@ -69,6 +69,11 @@ bool inside(const win::RECT& r, long long x, long long y) {
     return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
 
+bool within(const win::RECT& inner, const win::RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
 // Whether an open message box or dialog lies over this screen pixel.
 bool covered(const State& s, long long x, long long y) {
     for (const win::RECT& r : s.covers)
@@ -95,9 +100,11 @@ void fill(const win::RECT& area, const win::RECT& clip, win::COLORREF colour,
     win::RECT r = intersect(intersect(area, clip), screenRect());
     State& s = state();
     int width = screenWidth();
+    // Nothing over the area and all of it in the window: every pixel is simply set.
+    bool plain = underCovers || (s.covers.empty() && s.window.exists && within(r, s.window.rect));
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x)
-            if (underCovers)
+            if (plain)
                 s.pixels[static_cast<size_t>(y) * width + x] = colour;
             else
                 setDrawn(s, width, x, y, colour);
