@@ -11,7 +11,6 @@ namespace {
 constexpr win::COLORREF kRedMark = 0x0000FF;
 constexpr win::COLORREF kBlueMark = 0xFF0000;
 constexpr win::COLORREF kBlackPixel = 0x000000;
-constexpr int kMarkPixels = 2 * 25 * 3 - 9; // two bars of 25 x 3 sharing their centre
 constexpr win::LPARAM kAutoRepeat = 1 << 30;
 
 [[noreturn]] void fail(const char* format, ...) {
@@ -69,6 +68,10 @@ std::vector<int> checkedIds(const sim::OpenDialog& dialog) {
 bool sameSettings(const CalibSettings& a, const CalibSettings& b) {
     return a.panelSizeId == b.panelSizeId && a.pointCountId == b.pointCountId &&
            a.cableDirId == b.cableDirId;
+}
+
+bool isMark(win::COLORREF c) {
+    return c == kRedMark || c == kBlueMark;
 }
 
 bool acknowledged(const PanelRecord& r) {
@@ -394,30 +397,36 @@ void Checks::checkQuiet(const char* when) const {
 }
 
 // What the screen shows once painted: on the calibration screen the current target and no
-// other mark, on the test screen no mark and the separator across the whole width.
+// other mark, on the test screen no mark and the separator across the whole width. Marks are
+// looked for at the centres of the targets of both layouts, other than those under the
+// current target's own mark.
 void Checks::checkScreen() const {
-    int marks = sim::countPixels(0, 0, screen_.width, screen_.height, kRedMark) +
-                sim::countPixels(0, 0, screen_.width, screen_.height, kBlueMark);
     int lineHeight = screen_.textHeight + screen_.externalLeading;
-    if (calibState.testScreen) {
-        if (marks != 0)
-            fail("%d pixels of target marks on the test screen", marks);
-        int row = calibState.barAtTop ? lineHeight + 1 : screen_.height - lineHeight - 1;
-        if (row >= 0 && row < screen_.height)
-            for (int x = 0; x < screen_.width; ++x)
-                if (sim::pixel(x, row) != kBlackPixel)
-                    fail("the separator is missing at %d, %d", x, row);
-        return;
-    }
-    if (marks > kMarkPixels)
-        fail("%d pixels of target marks on the calibration screen", marks);
+    bool test = calibState.testScreen != 0;
     int total = settings_.pointCountId == 21 ? 20 : 9;
-    if (calibState.pointIndex < 0 || calibState.pointIndex >= total)
+    if (!test && (calibState.pointIndex < 0 || calibState.pointIndex >= total))
         fail("target %d of %d on the calibration screen", calibState.pointIndex, total);
-    win::POINT p = targetAt(settings_.pointCountId, calibState.pointIndex, screen_);
-    win::COLORREF c = sim::pixel(p.x, p.y);
-    if (c != kRedMark && c != kBlueMark)
-        fail("target %d at %ld, %ld shows %06X", calibState.pointIndex, long(p.x), long(p.y), c);
+    win::POINT current = test ? win::POINT{-100, -100}
+                              : targetAt(settings_.pointCountId, calibState.pointIndex, screen_);
+    if (!test && !isMark(sim::pixel(current.x, current.y)))
+        fail("target %d at %ld, %ld shows %06X", calibState.pointIndex, long(current.x),
+             long(current.y), sim::pixel(current.x, current.y));
+    for (int layout : {20, 21})
+        for (int i = 0; i < (layout == 21 ? 20 : 9); ++i) {
+            win::POINT p = targetAt(layout, i, screen_);
+            long dx = std::labs(long(p.x - current.x)), dy = std::labs(long(p.y - current.y));
+            bool underCurrent = (dx <= 1 && dy <= 12) || (dy <= 1 && dx <= 12);
+            if (!underCurrent && isMark(sim::pixel(p.x, p.y)))
+                fail("a mark at %ld, %ld on the %s screen, target %d current", long(p.x), long(p.y),
+                     test ? "test" : "calibration", calibState.pointIndex);
+        }
+    if (!test)
+        return;
+    int row = calibState.barAtTop ? lineHeight + 1 : screen_.height - lineHeight - 1;
+    if (row >= 0 && row < screen_.height)
+        for (int x = 0; x < screen_.width; ++x)
+            if (sim::pixel(x, row) != kBlackPixel)
+                fail("the separator is missing at %d, %d", x, row);
 }
 
 void Checks::stepDone() {
