@@ -2,6 +2,26 @@
 // while the program runs: at every message its window procedure gets, while every box and
 // dialog is up, after every step and at the end. A broken property stops the process with a
 // message (abort), which the fuzzer reports as a finding.
+//
+//  - Each message handler gives back every drawing context and paint it took, and no device
+//    handle stays open; the simulation notices no misuse; nothing is drawn outside the window.
+//  - Every request is one of the five commands with its exact bytes; CAL-IN carries the grid
+//    byte and area parameters of the settings the setup dialog's OK last committed. DIAG is
+//    not sent again once acknowledged.
+//  - A calibration the controller acknowledged gets exactly one acknowledged CAL-POINT per
+//    target of its grid byte before CAL-OUT, counted since it began or since the setup dialog
+//    last closed (which starts the targets again without telling the controller).
+//  - Destroying the window sends one CAL-ABORT (tried, when the device is absent) and nothing
+//    else; afterwards only CAL-ABORT may follow.
+//  - A WM_USER that no start request of the program's own made due changes nothing: no call,
+//    no request, no box, the program's state as it was.
+//  - The cursor follows the program's rules (Tab toggles, focus messages show, boxes and the
+//    dialog show it while up and leave it as it was), counter included.
+//  - Key 1 on the calibration screen opens the setup dialog, with the current choices checked
+//    and the focus on the panel size; clicks check their choices; OK commits them, Cancel not.
+//  - Once painted, the calibration screen shows the current target in red or blue and no other
+//    mark, the test screen no mark and its separator across the width.
+//  - The input's ending (Esc, Enter or WM_CLOSE) ends the program with exit code 0.
 #pragma once
 
 #include "fuzz_input.h"
