@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sim {
@@ -246,7 +247,7 @@ const std::vector<TextRecord>& texts(); // every TextOutA, in order
 // For example "DeviceIoControl 84 1B 2C 01 12 1E 73 01 69 1D", "MessageBeep FFFFFFFF",
 // "CreateFileA \\.\PNLDRV" (the path's exact bytes), "PostMessageA 0400 0 0".
 struct Call {
-    std::string name;                        // the Win32 call's name
+    std::string_view name;                   // the Win32 call's name
     std::int64_t a = 0, b = 0, c = 0, d = 0; // its main arguments (call-specific)
     std::string bytes;                       // byte payload (text, request), if any
     std::string text;                        // the call as callsNamed() shows it

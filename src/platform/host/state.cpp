@@ -58,7 +58,7 @@ Call& record(const char* name, std::string text, std::int64_t a, std::int64_t b,
     if (!state().config.callText)
         return call;
     call.text.reserve(call.name.size() + 1 + text.size());
-    call.text = call.name;
+    call.text.assign(call.name);
     if (!text.empty())
         call.text.append(" ").append(text);
     return call;
