@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace fuzz {
 
@@ -161,7 +162,7 @@ void Checks::onDelivery(const sim::Delivery& d) {
     if (d.message == win::WM_USER && !f.startDue) {
         if (sim::calls().size() != f.calls)
             fail("a WM_USER that was not due made %zu calls, the first %s",
-                 sim::calls().size() - f.calls, sim::calls()[f.calls].name.c_str());
+                 sim::calls().size() - f.calls, std::string(sim::calls()[f.calls].name).c_str());
         if (requests_ != f.requests || sim::messageBoxes().size() != f.boxes)
             fail("a WM_USER that was not due sent a request or showed a box");
         if (!sameGlobals(currentGlobals(), f.globals))
@@ -299,13 +300,22 @@ void Checks::applyDialogOutcome() {
     points_ = 0;
 }
 
+// Made just before key 1 is pressed: the choices the clicks make start from the settings now.
 std::vector<sim::DialogAction> Checks::dialogScript(const DialogPlan& plan) {
     dialogExpected_ = true;
+    CalibSettings chosen = settings_;
+    for (const DialogMove& m : plan.moves)
+        if (m.kind == DialogMove::Click || m.kind == DialogMove::DoubleClick) {
+            int radio = kRadios[m.value % (sizeof kRadios / sizeof kRadios[0])];
+            (radio < 20   ? chosen.panelSizeId
+             : radio < 30 ? chosen.pointCountId
+                          : chosen.cableDirId) = radio;
+        }
     std::vector<sim::DialogAction> actions;
-    actions.push_back(sim::inspect([this](const sim::OpenDialog& d) {
+    actions.push_back(sim::inspect([this, chosen](const sim::OpenDialog& d) {
         dialogExpected_ = false;
         checkWhileModal("setup dialog");
-        dialog_ = PendingDialog{true, sim::dialogs().size() - 1, false, settings_};
+        dialog_ = PendingDialog{true, sim::dialogs().size() - 1, false, chosen};
         std::vector<int> shown = {settings_.panelSizeId, settings_.pointCountId,
                                   settings_.cableDirId};
         if (checkedIds(d) != shown)
@@ -317,13 +327,10 @@ std::vector<sim::DialogAction> Checks::dialogScript(const DialogPlan& plan) {
         int radio = kRadios[m.value % (sizeof kRadios / sizeof kRadios[0])];
         switch (m.kind) {
         case DialogMove::Click:
+            actions.push_back(sim::click(radio));
+            break;
         case DialogMove::DoubleClick:
-            actions.push_back(m.kind == DialogMove::Click ? sim::click(radio)
-                                                          : sim::doubleClick(radio));
-            actions.push_back(sim::inspect([this, radio](const sim::OpenDialog&) {
-                CalibSettings& c = dialog_.chosen;
-                (radio < 20 ? c.panelSizeId : radio < 30 ? c.pointCountId : c.cableDirId) = radio;
-            }));
+            actions.push_back(sim::doubleClick(radio));
             break;
         case DialogMove::Tab:
             actions.push_back(sim::dialogKey(win::VK_TAB));
