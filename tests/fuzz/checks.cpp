@@ -121,9 +121,8 @@ void Checks::start(const Screen& screen, int cursorCounter) {
 }
 
 void Checks::onDelivery(const sim::Delivery& d) {
-    takeRequests();
+    follow();
     applyDialogOutcome();
-    scanCalls();
     if (!d.returned) {
         Frame f{d.message,
                 sim::openDrawingContexts(),
@@ -200,26 +199,45 @@ void Checks::checkWhileModal(const char* what) const {
              cursor_.counterWhileShown());
 }
 
-// The program's own start requests, from its calls: a WM_USER delivered after one is due.
-void Checks::scanCalls() {
+// The program's calls since the last look, in order: its own start requests (a WM_USER is due
+// once one is posted), and its exchanges with the controller. An opening of the device is
+// followed at once by the device-control call whose request the controller records; an
+// opening without one found no device, and its command never reached the controller. The
+// records are taken out of the controller model, so that a long run never fills them.
+void Checks::follow() {
     const std::vector<sim::Call>& calls = sim::calls();
-    for (; callsScanned_ < calls.size(); ++callsScanned_) {
-        const sim::Call& c = calls[callsScanned_];
-        if (c.a == win::WM_USER && c.name == "PostMessageA")
-            ++startsPosted_;
-    }
-}
-
-// Every request the controller received since the last look, in order. The records are
-// taken out of the controller model, so that a long run never fills them.
-void Checks::takeRequests() {
     PanelModel& model = sim::controller();
     if (model.recordCount > PM_MAX_RECORDS)
         fail("requests went unrecorded");
-    for (unsigned i = 0; i < model.recordCount; ++i)
-        checkRequest(model.records[i]);
-    requests_ += model.recordCount;
+    unsigned taken = 0;
+    for (; callsScanned_ < calls.size(); ++callsScanned_) {
+        const sim::Call& c = calls[callsScanned_];
+        if (c.a == win::WM_USER && c.name == "PostMessageA") {
+            ++startsPosted_;
+        } else if (c.name == "DeviceIoControl") {
+            if (taken == model.recordCount)
+                fail("a device-control call that the controller did not get");
+            checkRequest(model.records[taken++]);
+        } else if (c.name == "CreateFileA" &&
+                   (callsScanned_ + 1 == calls.size() ||
+                    calls[callsScanned_ + 1].name != "DeviceIoControl")) {
+            lostCommand();
+        }
+    }
+    if (taken != model.recordCount)
+        fail("the controller got a request without a device-control call");
+    requests_ += taken;
     model.recordCount = 0;
+}
+
+// A command that found no device: from here the controller's calibration and the program's
+// may part ways (when the CAL-ABORT and CAL-IN after new settings are lost, the controller
+// stays in the old calibration while the targets start again for the new one), so points
+// are no longer counted until the next acknowledged CAL-IN.
+void Checks::lostCommand() {
+    if (trace_)
+        std::fprintf(stderr, "  request (no device)\n");
+    calibrating_ = false;
 }
 
 void Checks::checkRequest(const PanelRecord& r) {
@@ -437,9 +455,8 @@ void Checks::checkScreen() const {
 }
 
 void Checks::stepDone() {
-    takeRequests();
+    follow();
     applyDialogOutcome();
-    scanCalls();
     if (dialogExpected_)
         fail("key 1 on the calibration screen did not open the setup dialog");
     checkQuiet("after a step");
@@ -448,7 +465,7 @@ void Checks::stepDone() {
 }
 
 void Checks::runDone(int exitCode) {
-    takeRequests();
+    follow();
     applyDialogOutcome();
     if (exitCode != 0)
         fail("exit code %d", exitCode);

@@ -10,7 +10,8 @@
 //    not sent again once acknowledged.
 //  - A calibration the controller acknowledged gets exactly one acknowledged CAL-POINT per
 //    target of its grid byte before CAL-OUT, counted since it began or since the setup dialog
-//    last closed (which starts the targets again without telling the controller).
+//    last closed (which starts the targets again without telling the controller), until a
+//    command finds no device (the two may part ways then).
 //  - Destroying the window sends one CAL-ABORT (tried, when the device is absent) and nothing
 //    else; afterwards only CAL-ABORT may follow.
 //  - A WM_USER that no start request of the program's own made due changes nothing: no call,
@@ -75,9 +76,9 @@ class Checks {
     void onDelivery(const sim::Delivery& d);
     void watchNextBox();
     void checkWhileModal(const char* what) const;
-    void takeRequests();
+    void follow();
     void checkRequest(const PanelRecord& r);
-    void scanCalls();
+    void lostCommand();
     void applyDialogOutcome();
     void checkCursor(const char* when) const;
     void checkQuiet(const char* when) const;

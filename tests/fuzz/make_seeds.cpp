@@ -135,6 +135,10 @@ std::vector<Seed> seeds() {
                                         {set(ControllerChange::DeviceAbsent, 1)})});
     out.push_back({"device-lost-mid-run",
                    run({touches(3), controller(ControllerChange::DeviceAbsent, 1), touches(6)})});
+    out.push_back({"setup-while-device-absent",
+                   run({touches(3), controller(ControllerChange::DeviceAbsent, 1),
+                        setup({click(21)}, DialogEnd::ClickOk),
+                        controller(ControllerChange::DeviceAbsent, 0), touches(20)})});
     out.push_back(
         {"test-screen-strokes",
          run({touches(9), mouse(Step::Press, 10, 10), mouse(Step::Move, 30, 20),
