@@ -522,10 +522,14 @@ BOOL LineTo(HDC handle, int x, int y) {
 }
 
 COLORREF SetPixel(HDC handle, int x, int y, COLORREF colour) {
+    // The most frequent call: its text only when wanted.
     char text[48] = "";
-    if (state().config.callText) // the most frequent call: its text only when wanted
-        std::snprintf(text, sizeof text, "%d %d %06X", x, y, static_cast<unsigned>(colour));
-    sim::Call& call = record("SetPixel", text, x, y, colour, kInvalidColour);
+    int length = 0;
+    if (state().config.callText)
+        length =
+            std::snprintf(text, sizeof text, "%d %d %06X", x, y, static_cast<unsigned>(colour));
+    sim::Call& call = record("SetPixel", std::string_view(text, static_cast<size_t>(length)), x, y,
+                             colour, kInvalidColour);
     DrawingContext* dc = usableDc(handle);
     if (!dc)
         return kInvalidColour;

@@ -131,7 +131,7 @@ std::uintptr_t newHandle();
 
 // Recording.
 // name is a literal, which the record keeps a view of.
-Call& record(const char* name, std::string text, std::int64_t a = 0, std::int64_t b = 0,
+Call& record(const char* name, std::string_view text, std::int64_t a = 0, std::int64_t b = 0,
              std::int64_t c = 0, std::int64_t d = 0, std::string bytes = std::string());
 void noteError(const std::string& message);
 std::string hex(std::uint64_t value, int digits = 0);

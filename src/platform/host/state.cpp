@@ -46,8 +46,8 @@ std::uintptr_t newHandle() {
     return next;
 }
 
-Call& record(const char* name, std::string text, std::int64_t a, std::int64_t b, std::int64_t c,
-             std::int64_t d, std::string bytes) {
+Call& record(const char* name, std::string_view text, std::int64_t a, std::int64_t b,
+             std::int64_t c, std::int64_t d, std::string bytes) {
     Call& call = state().calls.emplace_back();
     call.name = name;
     call.a = a;
