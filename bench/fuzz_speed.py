@@ -32,7 +32,7 @@ def main():
     with tempfile.TemporaryDirectory() as scratch:
         started = time.monotonic()
         done = subprocess.run(
-            ["nice", "-n", "19", fuzzer, "-detect_leaks=0", "-max_len=256",
+            ["nice", "-n", "19", fuzzer, "-detect_leaks=0", "-max_len=128",
              f"-max_total_time={args.seconds}", "-print_final_stats=1",
              f"-artifact_prefix={scratch}/", scratch, seeds],
             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
