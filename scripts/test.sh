@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the host tests over the simulated Windows, the
 # checks of the three Windows executables (x64 and x86 with GCC, x64 with Clang), their
-# reproducibility and the release package, and the road tests of the x64 .exe under Wine.
+# reproducibility and the release package, the road tests of the x64 .exe under Wine, the
+# host tests again under the sanitizers, and a short fuzzing campaign.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,3 +19,15 @@ cmake --preset host -DPANELCAL_WIN_BUILD="$PWD/build/mingw" \
 cmake --build --preset host
 
 ctest --preset host "$@"
+
+# The host tests (label host) once more, built with clang under AddressSanitizer and
+# UndefinedBehaviorSanitizer; the checks of the .exe and the road tests do not run twice.
+cmake --preset host-asan >/dev/null
+cmake --build --preset host-asan
+ctest --preset host-asan "$@"
+
+# The fuzzer of the whole program (libFuzzer, same sanitizers): a short campaign from the seed
+# corpus (label fuzz).
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+ctest --preset fuzz "$@"

@@ -1,18 +1,7 @@
 #include "test_support.h"
 
-#include "calib/controller.h"
-#include "calib/startup.h"
-#include "link/area_params.h"
-#include "link/commands.h"
-#include "screen/cursor.h"
-#include "screen/stroke.h"
-#include "screen/target_grid.h"
-#include "settings/language.h"
-#include "settings/setup_dialog.h"
-
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <iconv.h>
 
 const char* const kDiag = "89 00";
@@ -20,53 +9,6 @@ const char* const kCalInDefault = "84 1B 2C 01 12 1E 73 01 69 1D";
 const char* const kCalPoint = "86";
 const char* const kCalOut = "85 00 20 00 20";
 const char* const kCalAbort = "80";
-
-namespace {
-
-// Every process-wide variable of the program, as one value.
-struct ProgramGlobals {
-    CalibState calib;
-    TargetGrid grid;
-    ScreenMetrics metrics;
-    win::HINSTANCE instance;
-    UiLanguage language;
-    CalibSettings settings;
-    CursorVisibility cursor;
-    StrokeState stroke;
-    AreaParameters area;
-    CommandBuffer command;
-    unsigned char response[kResponseSize];
-};
-
-ProgramGlobals currentGlobals() {
-    ProgramGlobals g = {
-        calibState,       targetGrid,  screenMetrics,  programInstance, uiLanguage, calibSettings,
-        cursorVisibility, strokeState, areaParameters, commandBuffer,   {0}};
-    std::memcpy(g.response, responseBuffer, sizeof responseBuffer);
-    return g;
-}
-
-// The program's own starting values, taken when the test program loads, before any test has
-// run: a wrong starting value in the program is then what every test starts from.
-const ProgramGlobals kProgramStart = currentGlobals();
-
-} // namespace
-
-void startFreshProcess(const sim::Config& config) {
-    sim::reset(config);
-    const ProgramGlobals& g = kProgramStart;
-    calibState = g.calib;
-    targetGrid = g.grid;
-    screenMetrics = g.metrics;
-    programInstance = g.instance;
-    uiLanguage = g.language;
-    calibSettings = g.settings;
-    cursorVisibility = g.cursor;
-    strokeState = g.stroke;
-    areaParameters = g.area;
-    commandBuffer = g.command;
-    std::memcpy(responseBuffer, g.response, sizeof responseBuffer);
-}
 
 void expectCleanEnd(int exitCode) {
     EXPECT_EQ(exitCode, 0);

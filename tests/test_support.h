@@ -2,13 +2,10 @@
 #pragma once
 
 #include "platform/host/sim.h"
+#include "program_state.h"
 
 #include <string>
 #include <vector>
-
-// Resets the simulated Windows and every process-wide variable of the program, as a new
-// process would find them.
-void startFreshProcess(const sim::Config& config = sim::Config());
 
 // A run that ended as it should: exit code 0, the window gone, every scripted input taken
 // (an early end would skip the checks still in the script), the program not left waiting for

@@ -131,6 +131,35 @@ TEST(SimPixel, SetInsideTheClipOnlyAndReturnsTheColour) {
     EXPECT_EQ(sim::pixel(63, 47), kBlack);
 }
 
+TEST(SimDesktop, TheScreenIsItsTopLeftPartAndDrawingOutsideTheWindowIsCounted) {
+    sim::Config config;
+    config.screenWidth = 64;
+    config.screenHeight = 48;
+    config.desktopWidth = 96;
+    config.desktopHeight = 60;
+    win::HWND window = freshWindow(0, 0, 64, 48, config);
+    EXPECT_EQ(win::GetSystemMetrics(win::SM_CXSCREEN), 64);
+    EXPECT_EQ(sim::pixel(95, 59), kWhite);
+    EXPECT_EQ(sim::pixel(96, 59), kInvalid);
+
+    win::HDC dc = win::GetDC(window);
+    win::SetPixel(dc, 70, 10, kBlack); // clipped to the window
+    win::ReleaseDC(window, dc);
+    win::HDC desktop = win::GetDC(nullptr);
+    win::SetPixel(desktop, 10, 10, kBlack);
+    win::SetPixel(desktop, 70, 10, kBlack);
+    win::MoveToEx(desktop, 60, 50, nullptr);
+    win::LineTo(desktop, 60, 55);
+    win::ReleaseDC(nullptr, desktop);
+    EXPECT_EQ(sim::pixel(70, 10), kBlack);
+    EXPECT_EQ(sim::pixelsDrawnOutsideWindow(), 1 + 5);
+
+    sim::windowPassesOver(win::RECT{40, 40, 80, 58});
+    EXPECT_EQ(sim::pixel(70, 50), sim::kFaceColour) << "the system's drawing is not counted";
+    EXPECT_EQ(sim::pixelsDrawnOutsideWindow(), 6);
+    EXPECT_TRUE(sim::windowNeedsPaint());
+}
+
 TEST(SimContext, ReleasesAreCountedAndAnUnknownReleaseFails) {
     Screen screen;
     win::HDC second = win::GetDC(screen.window);

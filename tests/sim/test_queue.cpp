@@ -247,6 +247,45 @@ TEST(SimMessageBox, TheWindowRepaintsJustTheAreaTheBoxUncovers) {
     EXPECT_EQ(sim::pixel(box.left - 1, box.top), 0u) << "outside the uncovered area";
 }
 
+TEST(SimWatch, SeesEveryMessageBeforeAndAfterWithItsNestingAndTheBoxesUp) {
+    win::HWND window = freshWindow();
+    win::ShowWindow(window, win::SW_SHOWDEFAULT);
+    win::UpdateWindow(window);
+    std::vector<sim::Delivery> seen;
+    sim::watchWindowProcedure([&seen](const sim::Delivery& d) { seen.push_back(d); });
+    hook = [](win::HWND w, win::UINT message, win::WPARAM, win::LPARAM) {
+        if (message != win::WM_USER)
+            return false;
+        win::PostMessageA(w, win::WM_USER + 1, 0, 0);
+        win::MessageBoxA(w, "text", "caption", win::MB_OK);
+        return true;
+    };
+    win::PostMessageA(window, win::WM_USER, 0, 0);
+    pumpUntilQuit();
+
+    struct Seen {
+        win::UINT message;
+        int depth, modal;
+        bool returned;
+        bool operator==(const Seen& o) const {
+            return message == o.message && depth == o.depth && modal == o.modal &&
+                   returned == o.returned;
+        }
+    };
+    std::vector<Seen> got;
+    for (const sim::Delivery& d : seen)
+        got.push_back(Seen{d.message, d.depth, d.modal, d.returned});
+    // The box's focus messages, the regained focus included, come while the box's call lasts.
+    EXPECT_EQ(got, (std::vector<Seen>{{win::WM_USER, 1, 0, false},
+                                      {win::WM_KILLFOCUS, 2, 1, false},
+                                      {win::WM_KILLFOCUS, 2, 1, true},
+                                      {win::WM_USER + 1, 2, 1, false},
+                                      {win::WM_USER + 1, 2, 1, true},
+                                      {win::WM_SETFOCUS, 2, 1, false},
+                                      {win::WM_SETFOCUS, 2, 1, true},
+                                      {win::WM_USER, 1, 0, true}}));
+}
+
 TEST(SimMessageBox, AQuitPostedBeforeTheBoxIsLeftForTheProgramsLoop) {
     win::HWND window = freshWindow();
     win::UpdateWindow(window);

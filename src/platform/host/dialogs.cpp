@@ -362,6 +362,7 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     s.boxes.push_back(sim::MessageBoxRecord{owner, body, title, type, s.cursorCounter, rect});
     size_t box = s.boxes.size() - 1;
 
+    ++s.modalCalls;
     ++s.modalDepth;
     win::HWND previous = s.focus;
     setFocusWindow(reinterpret_cast<HWND>(newHandle())); // the box's OK button
@@ -377,6 +378,7 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     uncoverScreen();
     --s.modalDepth;
     giveFocusBack(previous);
+    --s.modalCalls;
     return IDOK;
 }
 
@@ -429,6 +431,7 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND, DLGPROC proc,
     }
 
     // The owner is disabled, and so loses the focus, before the dialog is created.
+    ++s.modalCalls;
     ++s.modalDepth;
     HWND previous = s.focus;
     setFocusWindow(dialog.handle);
@@ -463,6 +466,7 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND, DLGPROC proc,
     uncoverScreen();
     --s.modalDepth;
     giveFocusBack(previous);
+    --s.modalCalls;
     INT_PTR value = s.dialogs[d].result;
     s.calls[callIndex].b = value;
     return value;

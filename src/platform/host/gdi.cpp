@@ -3,6 +3,7 @@
 #include "platform/host/sim_state.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -28,12 +29,15 @@ bool isSystemCursorId(std::uintptr_t id) {
     return false;
 }
 
+// The framebuffer holds the whole desktop, of which the screen is the top-left part.
 int screenWidth() {
-    return std::max(0, state().config.screenWidth);
+    const sim::Config& c = state().config;
+    return std::max(0, std::max(c.screenWidth, c.desktopWidth));
 }
 
 int screenHeight() {
-    return std::max(0, state().config.screenHeight);
+    const sim::Config& c = state().config;
+    return std::max(0, std::max(c.screenHeight, c.desktopHeight));
 }
 
 win::RECT intersect(const win::RECT& a, const win::RECT& b) {
@@ -65,25 +69,45 @@ bool inside(const win::RECT& r, long long x, long long y) {
     return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
 }
 
+bool within(const win::RECT& inner, const win::RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
 // Whether an open message box or dialog lies over this screen pixel.
-bool covered(long long x, long long y) {
-    for (const win::RECT& r : state().covers)
+bool covered(const State& s, long long x, long long y) {
+    for (const win::RECT& r : s.covers)
         if (inside(r, x, y))
             return true;
     return false;
 }
 
+// Sets a pixel of the program's drawing unless a box or dialog lies over it, and notes it if
+// it lies outside the program's window.
+void setDrawn(State& s, int width, long long x, long long y, win::COLORREF colour) {
+    if (covered(s, x, y))
+        return;
+    if (!s.window.exists || !inside(s.window.rect, x, y))
+        ++s.drawnOutsideWindow;
+    s.pixels[static_cast<size_t>(y) * width + static_cast<size_t>(x)] = colour;
+}
+
 // Fills a rectangle given in screen coordinates, limited to clip; the main window's drawing
-// does not reach under a box or dialog that lies above it.
+// does not reach under a box or dialog that lies above it. underCovers: the box or dialog's
+// own face, drawn by the system rather than the program.
 void fill(const win::RECT& area, const win::RECT& clip, win::COLORREF colour,
           bool underCovers = false) {
     win::RECT r = intersect(intersect(area, clip), screenRect());
     State& s = state();
     int width = screenWidth();
+    // Nothing over the area and all of it in the window: every pixel is simply set.
+    bool plain = underCovers || (s.covers.empty() && s.window.exists && within(r, s.window.rect));
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x)
-            if (underCovers || !covered(x, y))
+            if (plain)
                 s.pixels[static_cast<size_t>(y) * width + x] = colour;
+            else
+                setDrawn(s, width, x, y, colour);
 }
 
 DrawingContext* findDc(win::HDC handle) {
@@ -103,8 +127,8 @@ DrawingContext* usableDc(win::HDC handle) {
 
 void plot(const DrawingContext& dc, long long x, long long y, win::COLORREF colour) {
     long long sx = x + dc.origin.x, sy = y + dc.origin.y;
-    if (inside(dc.clip, sx, sy) && !covered(sx, sy))
-        state().pixels[static_cast<size_t>(sy) * screenWidth() + static_cast<size_t>(sx)] = colour;
+    if (inside(dc.clip, sx, sy))
+        setDrawn(state(), screenWidth(), sx, sy, colour);
 }
 
 // The colour a brush paints, if it paints at all.
@@ -288,12 +312,23 @@ win::COLORREF pixel(int x, int y) {
     return state().pixels[static_cast<size_t>(y) * screenWidth() + x];
 }
 
+long long pixelsDrawnOutsideWindow() {
+    return state().drawnOutsideWindow;
+}
+
+void windowPassesOver(const win::RECT& screenArea) {
+    coverScreen(screenArea);
+    uncoverScreen();
+}
+
 int countPixels(int x0, int y0, int x1, int y1, win::COLORREF colour) {
     win::RECT r = intersect(win::RECT{x0, y0, x1, y1}, screenRect());
+    const std::vector<win::COLORREF>& pixels = state().pixels;
+    size_t width = static_cast<size_t>(screenWidth());
     int n = 0;
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x)
-            n += state().pixels[static_cast<size_t>(y) * screenWidth() + x] == colour ? 1 : 0;
+            n += pixels[static_cast<size_t>(y) * width + x] == colour ? 1 : 0;
     return n;
 }
 
@@ -487,9 +522,14 @@ BOOL LineTo(HDC handle, int x, int y) {
 }
 
 COLORREF SetPixel(HDC handle, int x, int y, COLORREF colour) {
-    sim::Call& call =
-        record("SetPixel", std::to_string(x) + " " + std::to_string(y) + " " + hex(colour, 6), x, y,
-               colour, kInvalidColour);
+    // The most frequent call: its text only when wanted.
+    char text[48] = "";
+    int length = 0;
+    if (state().config.callText)
+        length =
+            std::snprintf(text, sizeof text, "%d %d %06X", x, y, static_cast<unsigned>(colour));
+    sim::Call& call = record("SetPixel", std::string_view(text, static_cast<size_t>(length)), x, y,
+                             colour, kInvalidColour);
     DrawingContext* dc = usableDc(handle);
     if (!dc)
         return kInvalidColour;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sim {
@@ -27,6 +28,13 @@ struct Config {
     std::string language;          // its text when present
     int cursorCounter = 0;         // the platform's cursor display counter at start
     bool devicePresent = true;     // the driver's device can be opened
+    // The desktop across all monitors, at least the screen: the primary monitor, whose size
+    // GetSystemMetrics reports, is its top-left part, and GetDC(nullptr) draws on all of it.
+    int desktopWidth = 0;
+    int desktopHeight = 0;
+    // Each recorded call's text (Call::text, which callsNamed() compares); a long series of
+    // runs that reads only the calls' names and numbers may go faster without it.
+    bool callText = true;
 };
 
 // Resets the whole simulation (window, queue, records, controller) to a fresh process.
@@ -76,6 +84,9 @@ size_t pendingInput();
 // Another program posts a message to the main window now (from a then() step or while a box
 // is up, say); it is not recorded as the program's call. Nothing happens without a window.
 void postFromAnotherProgram(win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
+// Another window passes over an area of the screen and goes away again, now: the area shows
+// kFaceColour until the main window repaints what it uncovered, as after a box.
+void windowPassesOver(const win::RECT& screenArea);
 
 // When the queue is empty and no input is left, GetMessageA returns 0 as if WM_QUIT had
 // come, so that a test never hangs; starved() tells whether that happened.
@@ -143,13 +154,16 @@ DialogAction doubleClick(int id);
 DialogAction dialogKey(int virtualKey);
 DialogAction inspect(std::function<void(const OpenDialog&)> fn);
 const std::vector<OpenDialog>& dialogs(); // every dialog shown, as it was when it closed
+size_t pendingDialogScripts();            // scripts not yet taken by a dialog
 
 // ---- the screen --------------------------------------------------------------------------
 
 // The screen starts white. Windows draw at their place on it; what a destroyed window drew
-// stays. Off the screen pixel() gives CLR_INVALID (0xFFFFFFFF).
+// stays. Off the desktop pixel() gives CLR_INVALID (0xFFFFFFFF).
 win::COLORREF pixel(int x, int y); // 0x00BBGGRR, white background
 int countPixels(int x0, int y0, int x1, int y1, win::COLORREF colour); // [x0,x1) x [y0,y1)
+// Pixels the program's drawing set outside its window (all of them while it has none).
+long long pixelsDrawnOutsideWindow();
 bool windowExists();
 win::RECT windowRect(); // screen coordinates; the last window's, also once it is destroyed
 win::DWORD windowStyle();
@@ -233,7 +247,7 @@ const std::vector<TextRecord>& texts(); // every TextOutA, in order
 // For example "DeviceIoControl 84 1B 2C 01 12 1E 73 01 69 1D", "MessageBeep FFFFFFFF",
 // "CreateFileA \\.\PNLDRV" (the path's exact bytes), "PostMessageA 0400 0 0".
 struct Call {
-    std::string name;                        // the Win32 call's name
+    std::string_view name;                   // the Win32 call's name
     std::int64_t a = 0, b = 0, c = 0, d = 0; // its main arguments (call-specific)
     std::string bytes;                       // byte payload (text, request), if any
     std::string text;                        // the call as callsNamed() shows it
@@ -250,5 +264,20 @@ void setCursorCounter(int value); // another program moves the counter
 int openDrawingContexts();
 int openPaints();
 int openDeviceHandles();
+
+// ---- watching the window procedure ---------------------------------------------------------
+
+// One message that the main window's procedure gets, sent or dispatched, nested or not.
+struct Delivery {
+    win::UINT message;
+    win::WPARAM wParam;
+    win::LPARAM lParam;
+    int depth;     // calls of the window procedure in progress, this one included (1: outermost)
+    int modal;     // MessageBoxA and DialogBoxParamA calls in progress
+    bool returned; // false right before the procedure runs, true right after it has returned
+};
+// fn sees every message of the main window twice, before and after its procedure handles it
+// (WM_CREATE and WM_DESTROY included). One watcher at a time; reset() removes it.
+void watchWindowProcedure(std::function<void(const Delivery&)> fn);
 
 } // namespace sim

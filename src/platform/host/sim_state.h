@@ -102,24 +102,36 @@ struct State {
     std::vector<DrawingContext> dcs;
     std::vector<TextRecord> texts;
 
+    long long drawnOutsideWindow = 0;
+
     std::vector<MessageBoxRecord> boxes;
     std::vector<std::function<void()>> whileBoxUp;
     std::deque<std::vector<DialogAction>> dialogScripts;
     std::vector<OpenDialog> dialogs;
     std::vector<DialogInstance> dialogInstances;
     int modalDepth = 0;
+    int modalCalls = 0; // MessageBoxA and DialogBoxParamA calls not yet returned
+
+    std::function<void(const Delivery&)> watcher;
+    int procDepth = 0; // window-procedure calls in progress
 
     int cursorCounter = 0;
     std::vector<win::HANDLE> devices;
 };
 
-State& state();
+// The one simulated process, made on first use; inline, as nearly every call asks for it.
+extern State* currentState;
+State& firstState();
+inline State& state() {
+    return currentState ? *currentState : firstState();
+}
 
 // A fresh handle value, never handed out before in this test program.
 std::uintptr_t newHandle();
 
 // Recording.
-Call& record(const char* name, std::string text, std::int64_t a = 0, std::int64_t b = 0,
+// name is a literal, which the record keeps a view of.
+Call& record(const char* name, std::string_view text, std::int64_t a = 0, std::int64_t b = 0,
              std::int64_t c = 0, std::int64_t d = 0, std::string bytes = std::string());
 void noteError(const std::string& message);
 std::string hex(std::uint64_t value, int digits = 0);

@@ -6,29 +6,37 @@
 namespace sim {
 namespace detail {
 
-namespace {
+State* currentState = nullptr;
 
-State* current = nullptr;
+namespace {
 
 void freshState(const Config& config) {
     // The same object is reused, so that a reset from inside a callback of the simulation
-    // leaves no reference dangling.
-    if (!current)
-        current = new State();
-    else
-        *current = State();
-    current->config = config;
-    pm_init(&current->model);
-    current->cursorCounter = config.cursorCounter;
+    // leaves no reference dangling. The record of calls and the screen keep their memory,
+    // which spares a long series of runs (the fuzzer's) allocating it again each time.
+    if (!currentState) {
+        currentState = new State();
+    } else {
+        std::vector<Call> calls;
+        std::vector<win::COLORREF> pixels;
+        calls.swap(currentState->calls);
+        pixels.swap(currentState->pixels);
+        calls.clear();
+        *currentState = State();
+        currentState->calls.swap(calls);
+        currentState->pixels.swap(pixels);
+    }
+    currentState->config = config;
+    pm_init(&currentState->model);
+    currentState->cursorCounter = config.cursorCounter;
     resetScreen();
 }
 
 } // namespace
 
-State& state() {
-    if (!current)
-        freshState(Config());
-    return *current;
+State& firstState() {
+    freshState(Config());
+    return *currentState;
 }
 
 std::uintptr_t newHandle() {
@@ -38,19 +46,22 @@ std::uintptr_t newHandle() {
     return next;
 }
 
-Call& record(const char* name, std::string text, std::int64_t a, std::int64_t b, std::int64_t c,
-             std::int64_t d, std::string bytes) {
-    Call call;
+Call& record(const char* name, std::string_view text, std::int64_t a, std::int64_t b,
+             std::int64_t c, std::int64_t d, std::string bytes) {
+    Call& call = state().calls.emplace_back();
     call.name = name;
     call.a = a;
     call.b = b;
     call.c = c;
     call.d = d;
     call.bytes = std::move(bytes);
-    call.text = text.empty() ? call.name : call.name + " " + text;
-    std::vector<Call>& calls = state().calls;
-    calls.push_back(std::move(call));
-    return calls.back();
+    if (!state().config.callText)
+        return call;
+    call.text.reserve(call.name.size() + 1 + text.size());
+    call.text.assign(call.name);
+    if (!text.empty())
+        call.text.append(" ").append(text);
+    return call;
 }
 
 void noteError(const std::string& message) {
@@ -123,6 +134,10 @@ void whileNextBoxIsUp(std::function<void()> fn) {
 
 const std::vector<OpenDialog>& dialogs() {
     return state().dialogs;
+}
+
+size_t pendingDialogScripts() {
+    return state().dialogScripts.size();
 }
 
 const std::vector<TextRecord>& texts() {

@@ -150,7 +150,17 @@ win::LRESULT sendToMainWindow(win::UINT message, win::WPARAM wParam, win::LPARAM
     State& s = state();
     if (!s.window.exists || !s.window.proc)
         return 0;
-    return s.window.proc(s.window.handle, message, wParam, lParam);
+    win::WNDPROC proc = s.window.proc;
+    sim::Delivery delivery{message, wParam, lParam, ++s.procDepth, s.modalCalls, false};
+    if (s.watcher)
+        s.watcher(delivery);
+    win::LRESULT result = proc(s.window.handle, message, wParam, lParam);
+    delivery.modal = s.modalCalls;
+    delivery.returned = true;
+    if (s.watcher)
+        s.watcher(delivery);
+    --s.procDepth;
+    return result;
 }
 
 void destroyMainWindow() {
@@ -277,6 +287,10 @@ void postFromAnotherProgram(win::UINT message, win::WPARAM wParam, win::LPARAM l
 
 size_t pendingInput() {
     return state().input.size();
+}
+
+void watchWindowProcedure(std::function<void(const Delivery&)> fn) {
+    state().watcher = std::move(fn);
 }
 
 // ---- the window as the user sees it ----------------------------------------------------------
@@ -413,7 +427,7 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     cs.lpszClass = className;
     cs.dwExStyle = exStyle;
     HWND handle = w.handle;
-    LRESULT created = w.proc ? w.proc(handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs)) : 0;
+    LRESULT created = sendToMainWindow(WM_CREATE, 0, reinterpret_cast<LPARAM>(&cs));
     if (created == -1) {
         destroyMainWindow();
         return nullptr;

@@ -1,0 +1,107 @@
+// The properties every run must keep, whatever the input and the controller do, checked
+// while the program runs: at every message its window procedure gets, while every box and
+// dialog is up, after every step and at the end. A broken property stops the process with a
+// message (abort), which the fuzzer reports as a finding.
+//
+//  - Each message handler gives back every drawing context and paint it took, and no device
+//    handle stays open; the simulation notices no misuse; nothing is drawn outside the window.
+//  - Every request is one of the five commands with its exact bytes; CAL-IN carries the grid
+//    byte and area parameters of the settings the setup dialog's OK last committed. DIAG is
+//    not sent again once acknowledged.
+//  - A calibration the controller acknowledged gets exactly one acknowledged CAL-POINT per
+//    target of its grid byte before CAL-OUT, counted since it began or since the setup dialog
+//    last closed (which starts the targets again without telling the controller), until a
+//    command finds no device (the two may part ways then).
+//  - Destroying the window sends one CAL-ABORT (tried, when the device is absent) and nothing
+//    else; afterwards only CAL-ABORT may follow.
+//  - A WM_USER that no start request of the program's own made due changes nothing: no call,
+//    no request, no box, the program's state as it was.
+//  - The cursor follows the program's rules (Tab toggles, focus messages show, boxes and the
+//    dialog show it while up and leave it as it was), counter included.
+//  - Key 1 on the calibration screen opens the setup dialog, with the current choices checked
+//    and the focus on the panel size; clicks check their choices; OK commits them, Cancel not.
+//  - Once painted, the calibration screen shows the current target in red or blue and no other
+//    mark, the test screen no mark and its separator across the width.
+//  - The input's ending (Esc, Enter or WM_CLOSE) ends the program with exit code 0.
+#pragma once
+
+#include "fuzz_input.h"
+
+#include "platform/host/sim.h"
+#include "program_state.h"
+
+#include <cstddef>
+#include <vector>
+
+namespace fuzz {
+
+class Checks {
+  public:
+    // Before the program starts, on a fresh process.
+    void start(const Screen& screen, int cursorCounter);
+    // After each step, when the program waits for input again.
+    void stepDone();
+    // The actions of the setup dialog that key 1 opens on the calibration screen, with checks.
+    std::vector<sim::DialogAction> dialogScript(const DialogPlan& plan);
+    // Once the program has returned exitCode.
+    void runDone(int exitCode);
+
+  private:
+    // The cursor as the program's rules have it, from the messages it got: Tab toggles,
+    // focus messages show, boxes and the dialog leave it as it was.
+    struct CursorModel {
+        int shown = 1;
+        int hideDepth = 0;
+        int counter = 0;
+        void show();
+        void hide();
+        int counterWhileShown() const;
+    };
+    // One window-procedure call in progress, as it began.
+    struct Frame {
+        win::UINT message;
+        int drawingContexts, paints, devices;
+        std::size_t calls, boxes;
+        unsigned long long requests;
+        bool startDue;
+        ProgramGlobals globals; // a WM_USER that is not due: the program as it was
+    };
+    struct PendingDialog {
+        bool active = false;
+        std::size_t index = 0; // in sim::dialogs()
+        bool ok = false;
+        CalibSettings chosen{};
+    };
+
+    void onDelivery(const sim::Delivery& d);
+    void watchNextBox();
+    void checkWhileModal(const char* what) const;
+    void follow();
+    void checkRequest(const PanelRecord& r);
+    void lostCommand();
+    void applyDialogOutcome();
+    void checkCursor(const char* when) const;
+    void checkQuiet(const char* when) const;
+    void checkScreen() const;
+
+    Screen screen_{};
+    CursorModel cursor_;
+    CalibSettings settings_{};
+    PendingDialog dialog_;
+    std::vector<Frame> frames_;
+    std::size_t callsScanned_ = 0;
+    int startsPosted_ = 0;        // the program's WM_USER posts not yet delivered
+    bool dialogExpected_ = false; // a dialog script waits for key 1
+    bool destroyed_ = false;
+    unsigned long long requests_ = 0;
+    bool diagAcknowledged_ = false;
+    // A calibration the controller acknowledged: targets of its grid byte, acknowledged
+    // points since it began or since the targets last started again from the first.
+    bool calibrating_ = false;
+    int targets_ = 0;
+    int points_ = 0;
+    unsigned char lastRequest_ = 0;
+    bool trace_ = false; // PANELCAL_FUZZ_TRACE set: every request and box goes to stderr
+};
+
+} // namespace fuzz
