@@ -31,11 +31,16 @@
  * fails with ERROR_FILE_NOT_FOUND. (Failing IRP_MJ_CREATE would not do: Wine 8 opens the
  * device whatever the driver answers to it.)
  *
+ * Meant for test machines only, and safe to load there: only administrators and SYSTEM may
+ * open the device, a reply is written only into memory the caller may write, and the log
+ * file is opened with the caller's rights, so a link planted where the log is written cannot
+ * make the driver write somewhere its caller could not.
+ *
  * Log line, one per device-control request, fields separated by one TAB, ending in LF:
  *   sequence  local time (YYYY-MM-DD hh:mm:ss.mmm)  request hex ("89 00")
  *   reply hex as written into the caller's buffer  NTSTATUS (8 hex digits)
  */
-#include <ntddk.h>
+#include <ntifs.h>
 
 #include "controller/panel_model.h"
 
@@ -44,6 +49,9 @@
 #define PNL_MAX_LOGGED_REQUEST 64
 #define PNL_MAX_PATH_CHARS 512
 #define PNL_POOL_TAG 0x6C6E6150u /* "Panl" */
+#ifndef OBJ_FORCE_ACCESS_CHECK
+#define OBJ_FORCE_ACCESS_CHECK 0x00000400L
+#endif
 
 static const WCHAR kDeviceName[] = L"\\Device\\PNLDRV";
 static const WCHAR kLinkName[] = L"\\DosDevices\\PNLDRV";
@@ -228,8 +236,11 @@ static void append_log(HANDLE key, const UCHAR* request, ULONG requestLength, co
     line[n++] = '\n';
 
     RtlInitUnicodeString(&path, g_scratch.logPath);
-    InitializeObjectAttributes(&attributes, &path, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, NULL,
-                               NULL);
+    /* The path is opened with the rights of the thread that sent the request, not the
+     * kernel's, so that links cannot lead the log where that caller may not write. */
+    InitializeObjectAttributes(&attributes, &path,
+                               OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE | OBJ_FORCE_ACCESS_CHECK,
+                               NULL, NULL);
     if (!NT_SUCCESS(ZwCreateFile(&file, FILE_APPEND_DATA | SYNCHRONIZE, &attributes, &io, NULL,
                                  FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  FILE_OPEN_IF,
@@ -255,6 +266,59 @@ static NTSTATUS NTAPI dispatch_open_close(PDEVICE_OBJECT device, PIRP irp) {
     return complete(irp, STATUS_SUCCESS, 0);
 }
 
+/* What ZwQueryVirtualMemory tells of a range of pages (MemoryBasicInformation). */
+typedef struct {
+    PVOID base;
+    PVOID allocationBase;
+    ULONG allocationProtect;
+    SIZE_T size;
+    ULONG state;
+    ULONG protect;
+    ULONG type;
+} PnlMemoryInfo;
+
+#define PNL_MEM_COMMIT 0x1000u
+#define PNL_MEM_PRIVATE 0x20000u
+
+NTSYSAPI NTSTATUS NTAPI ZwQueryVirtualMemory(HANDLE process, PVOID address, int infoClass,
+                                             PVOID info, SIZE_T length, PSIZE_T returned);
+
+/* Whether the current process may write every byte of [start, start + length) and owns the
+ * pages alone: committed, read-write, private (not a view that others may share). */
+static int privately_writable(const UCHAR* start, ULONG length) {
+    const UCHAR* at = start;
+    while (at < start + length) {
+        PnlMemoryInfo info;
+        SIZE_T returned = 0;
+        if (!NT_SUCCESS(ZwQueryVirtualMemory(NtCurrentProcess(), (PVOID)at, 0, &info, sizeof info,
+                                             &returned)))
+            return 0;
+        if (info.state != PNL_MEM_COMMIT || info.type != PNL_MEM_PRIVATE ||
+            (info.protect != PAGE_READWRITE && info.protect != PAGE_EXECUTE_READWRITE))
+            return 0;
+        at = (const UCHAR*)info.base + info.size;
+    }
+    return 1;
+}
+
+/* The reply buffer, where this request may write it; NULL when it may not.
+ *
+ * The control code is METHOD_IN_DIRECT, so Windows locked the caller's reply buffer having
+ * checked only that the caller can read it. Writing into it through that lock could change
+ * memory the caller may only read: a read-only view of a file, or a page still shared
+ * copy-on-write with other processes. So a caller in user mode is answered only when its
+ * buffer lies in private read-write pages of its own. The pages were locked before the
+ * check, but private pages belong to this process alone, so a change of protection since
+ * then cannot make the locked pages anyone else's. (This runs in the caller's context: the
+ * device has no driver above it.) */
+static UCHAR* writable_reply(PIRP irp, ULONG length) {
+    if (irp->RequestorMode != KernelMode &&
+        (MmGetMdlByteCount(irp->MdlAddress) < length ||
+         !privately_writable(MmGetMdlVirtualAddress(irp->MdlAddress), length)))
+        return NULL;
+    return MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority);
+}
+
 /* One controller exchange under g_lock; returns the status and the count written. */
 static NTSTATUS exchange(PIRP irp, PIO_STACK_LOCATION stack, ULONG_PTR* written) {
     static const UCHAR kNothing[1] = {0};
@@ -274,9 +338,10 @@ static NTSTATUS exchange(PIRP irp, PIO_STACK_LOCATION stack, ULONG_PTR* written)
         status = STATUS_INVALID_DEVICE_REQUEST;
     } else if (outLength < PM_REPLY_SIZE) {
         status = STATUS_BUFFER_TOO_SMALL;
-    } else if (!irp->MdlAddress ||
-               !(reply = MmGetSystemAddressForMdlSafe(irp->MdlAddress, NormalPagePriority))) {
-        status = STATUS_INSUFFICIENT_RESOURCES;
+    } else if (!irp->MdlAddress) {
+        status = STATUS_INVALID_PARAMETER;
+    } else if (!(reply = writable_reply(irp, outLength))) {
+        status = STATUS_ACCESS_VIOLATION;
     } else {
         unsigned code = inLength ? request[0] : 0;
         WCHAR counter[8];
@@ -308,6 +373,43 @@ static NTSTATUS NTAPI dispatch_control(PDEVICE_OBJECT device, PIRP irp) {
 
 /* ---- load and unload --------------------------------------------------------------- */
 
+/* A SID of the NT authority with one or two sub-authorities; fits a SID's fixed part. */
+typedef struct {
+    UCHAR revision, subAuthorityCount;
+    SID_IDENTIFIER_AUTHORITY authority;
+    ULONG subAuthority[2];
+} PnlSid;
+
+static const PnlSid kLocalSystem = {1, 1, {{0, 0, 0, 0, 0, 5}}, {18, 0}};      /* S-1-5-18 */
+static const PnlSid kAdministrators = {1, 2, {{0, 0, 0, 0, 0, 5}}, {32, 544}}; /* S-1-5-32-544 */
+
+/* Gives the device a DACL that lets only SYSTEM and the administrators in, whatever the
+ * default for new devices is on the machine. IoCreateDeviceSecure would do this, but it lives
+ * in a static library of the driver kit rather than in the kernel. */
+static NTSTATUS restrict_device(PDEVICE_OBJECT device) {
+    static UCHAR aclSpace[sizeof(ACL) + 2 * (sizeof(ACCESS_ALLOWED_ACE) + sizeof(PnlSid))];
+    SECURITY_DESCRIPTOR descriptor;
+    ACL* acl = (ACL*)aclSpace;
+    HANDLE handle = NULL;
+    NTSTATUS status = RtlCreateAcl(acl, sizeof aclSpace, ACL_REVISION);
+    if (NT_SUCCESS(status))
+        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, (PSID)&kLocalSystem);
+    if (NT_SUCCESS(status))
+        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, (PSID)&kAdministrators);
+    if (NT_SUCCESS(status))
+        status = RtlCreateSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    if (NT_SUCCESS(status))
+        status = RtlSetDaclSecurityDescriptor(&descriptor, TRUE, acl, FALSE);
+    if (NT_SUCCESS(status))
+        status = ObOpenObjectByPointer(device, OBJ_KERNEL_HANDLE, NULL, WRITE_DAC, NULL, KernelMode,
+                                       &handle);
+    if (NT_SUCCESS(status)) {
+        status = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION, &descriptor);
+        ZwClose(handle);
+    }
+    return status;
+}
+
 static VOID NTAPI driver_unload(PDRIVER_OBJECT driver) {
     UNICODE_STRING link;
     RtlInitUnicodeString(&link, kLinkName);
@@ -336,7 +438,11 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
     RtlCopyUnicodeString(&g_serviceKey, registryPath);
 
     RtlInitUnicodeString(&deviceName, kDeviceName);
-    status = IoCreateDevice(driver, 0, &deviceName, PNL_DEVICE_TYPE, 0, FALSE, &device);
+    /* FILE_DEVICE_SECURE_OPEN: the DACL holds for names below the device's too. */
+    status = IoCreateDevice(driver, 0, &deviceName, PNL_DEVICE_TYPE, FILE_DEVICE_SECURE_OPEN, FALSE,
+                            &device);
+    if (NT_SUCCESS(status))
+        status = restrict_device(device);
     if (!NT_SUCCESS(status)) {
         driver_unload(driver);
         return status;
