@@ -281,12 +281,12 @@ void paintMainWindowInternally() {
     takeInvalidArea(&eraseLeft);
 }
 
-bool eraseWithClassBackground(win::HDC handle) {
-    DrawingContext* dc = usableDc(handle);
+bool eraseWithClassBackground(win::HDC dc) {
+    DrawingContext* context = usableDc(dc);
     win::COLORREF colour;
-    if (!dc || !brushColour(state().window.background, &colour))
+    if (!context || !brushColour(state().window.background, &colour))
         return false;
-    fill(dc->clip, dc->clip, colour);
+    fill(context->clip, context->clip, colour);
     return true;
 }
 
@@ -376,11 +376,11 @@ HDC GetDC(HWND window) {
     return dc.handle;
 }
 
-int ReleaseDC(HWND, HDC handle) {
+int ReleaseDC(HWND, HDC dc) {
     State& s = state();
     sim::Call& call = record("ReleaseDC", "");
     for (auto it = s.dcs.begin(); it != s.dcs.end(); ++it)
-        if (it->handle == handle && !it->paint) {
+        if (it->handle == dc && !it->paint) {
             s.dcs.erase(it);
             call.a = 1;
             return 1;
@@ -448,10 +448,10 @@ BOOL InvalidateRect(HWND window, const RECT* rect, BOOL erase) {
     return TRUE;
 }
 
-BOOL GetTextMetricsA(HDC handle, TEXTMETRICA* metrics) {
+BOOL GetTextMetricsA(HDC dc, TEXTMETRICA* metrics) {
     record("GetTextMetricsA", "");
     const sim::Config& config = state().config;
-    if (!usableDc(handle) || !metrics)
+    if (!usableDc(dc) || !metrics)
         return FALSE;
     metrics->tmHeight = config.textHeight;
     metrics->tmDescent = config.textHeight / 4;
@@ -463,11 +463,11 @@ BOOL GetTextMetricsA(HDC handle, TEXTMETRICA* metrics) {
     return TRUE;
 }
 
-BOOL GetTextExtentPoint32A(HDC handle, const char* text, int count, SIZE* size) {
+BOOL GetTextExtentPoint32A(HDC dc, const char* text, int count, SIZE* size) {
     record("GetTextExtentPoint32A", std::to_string(count), count, 0, 0, 0,
            text && count > 0 ? std::string(text, static_cast<size_t>(count)) : std::string());
     const sim::Config& config = state().config;
-    if (!usableDc(handle) || !size || count < 0 || (!text && count > 0))
+    if (!usableDc(dc) || !size || count < 0 || (!text && count > 0))
         return FALSE;
     // The ANSI call measures bytes: a double-byte character counts as two.
     size->cx = count * config.charWidth;
@@ -475,12 +475,12 @@ BOOL GetTextExtentPoint32A(HDC handle, const char* text, int count, SIZE* size) 
     return TRUE;
 }
 
-BOOL TextOutA(HDC handle, int x, int y, const char* text, int count) {
+BOOL TextOutA(HDC dc, int x, int y, const char* text, int count) {
     std::string bytes = text && count > 0 ? std::string(text, static_cast<size_t>(count)) : "";
     record("TextOutA", std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(count), x,
            y, count, 0, bytes);
-    DrawingContext* dc = usableDc(handle);
-    if (!dc || count < 0 || (!text && count > 0))
+    DrawingContext* context = usableDc(dc);
+    if (!context || count < 0 || (!text && count > 0))
         return FALSE;
     State& s = state();
     s.texts.push_back(sim::TextRecord{x, y, bytes});
@@ -488,40 +488,41 @@ BOOL TextOutA(HDC handle, int x, int y, const char* text, int count) {
     // painted white (the default opaque background); a byte that is not a space leaves a
     // dark box inset one pixel inside its cell, standing for its glyph.
     int w = s.config.charWidth, h = s.config.textHeight;
-    POINT o = dc->origin;
-    fill(RECT{o.x + x, o.y + y, o.x + x + count * w, o.y + y + h}, dc->clip, kWhite);
+    POINT o = context->origin;
+    fill(RECT{o.x + x, o.y + y, o.x + x + count * w, o.y + y + h}, context->clip, kWhite);
     for (int i = 0; i < count; ++i) {
         if (bytes[static_cast<size_t>(i)] == ' ')
             continue;
         int left = o.x + x + i * w;
-        fill(RECT{left + 1, o.y + y + 1, left + w - 1, o.y + y + h - 1}, dc->clip, kBlack);
+        fill(RECT{left + 1, o.y + y + 1, left + w - 1, o.y + y + h - 1}, context->clip, kBlack);
     }
     return TRUE;
 }
 
-BOOL MoveToEx(HDC handle, int x, int y, POINT* previous) {
+BOOL MoveToEx(HDC dc, int x, int y, POINT* previous) {
     record("MoveToEx", std::to_string(x) + " " + std::to_string(y), x, y);
-    DrawingContext* dc = findDc(handle);
-    if (!dc)
+    DrawingContext* context = findDc(dc);
+    if (!context)
         return FALSE;
     if (previous)
-        *previous = dc->position;
-    dc->position = POINT{x, y};
+        *previous = context->position;
+    context->position = POINT{x, y};
     return TRUE;
 }
 
-BOOL LineTo(HDC handle, int x, int y) {
+BOOL LineTo(HDC dc, int x, int y) {
     record("LineTo", std::to_string(x) + " " + std::to_string(y), x, y);
-    DrawingContext* dc = findDc(handle);
-    if (!dc)
+    DrawingContext* context = findDc(dc);
+    if (!context)
         return FALSE;
-    if (usableDc(handle))
-        drawLine(*dc, dc->position.x, dc->position.y, x, y, kBlack); // the default black pen
-    dc->position = POINT{x, y};
+    if (usableDc(dc))
+        drawLine(*context, context->position.x, context->position.y, x, y,
+                 kBlack); // the default black pen
+    context->position = POINT{x, y};
     return TRUE;
 }
 
-COLORREF SetPixel(HDC handle, int x, int y, COLORREF colour) {
+COLORREF SetPixel(HDC dc, int x, int y, COLORREF colour) {
     // The most frequent call: its text only when wanted.
     char text[48] = "";
     int length = 0;
@@ -530,15 +531,15 @@ COLORREF SetPixel(HDC handle, int x, int y, COLORREF colour) {
             std::snprintf(text, sizeof text, "%d %d %06X", x, y, static_cast<unsigned>(colour));
     sim::Call& call = record("SetPixel", std::string_view(text, static_cast<size_t>(length)), x, y,
                              colour, kInvalidColour);
-    DrawingContext* dc = usableDc(handle);
-    if (!dc)
+    DrawingContext* context = usableDc(dc);
+    if (!context)
         return kInvalidColour;
-    long long sx = static_cast<long long>(x) + dc->origin.x;
-    long long sy = static_cast<long long>(y) + dc->origin.y;
-    if (!inside(dc->clip, sx, sy))
+    long long sx = static_cast<long long>(x) + context->origin.x;
+    long long sy = static_cast<long long>(y) + context->origin.y;
+    if (!inside(context->clip, sx, sy))
         return kInvalidColour;
     COLORREF set = colour & 0x00FFFFFF;
-    plot(*dc, x, y, set);
+    plot(*context, x, y, set);
     call.d = set;
     return set;
 }

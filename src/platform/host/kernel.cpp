@@ -49,7 +49,7 @@ win::DWORD copyList(const std::vector<std::string>& names, char* buffer, win::DW
                 buffer[size - 1] = 0;
                 return size - 2;
             }
-            buffer[n++] = i < name.size() ? name[i] : 0;
+            buffer[n++] = i < name.size() ? name[i] : '\0';
         }
     buffer[n] = 0;
     return n;

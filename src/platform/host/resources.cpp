@@ -117,7 +117,8 @@ struct Parser {
             }
             if (directive == "elif" || directive == "else") {
                 if (branches.empty()) {
-                    fail("#" + directive + " without #if in " + path);
+                    fail(
+                        std::string("#").append(directive).append(" without #if in ").append(path));
                     continue;
                 }
                 Branch& b = branches.back();

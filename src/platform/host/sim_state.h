@@ -157,7 +157,7 @@ void resetScreen();
 win::RECT clientRect();
 void paintMainWindowInternally(); // as DefWindowProc's WM_PAINT: erase and validate
 // Adds an area (client coordinates) to the main window's invalid area.
-void invalidateClient(const win::RECT& area, bool erase);
+void invalidateClient(const win::RECT& rect, bool erase);
 // A message box or dialog appears over the screen at rect, and goes away again (the last one
 // that appeared), leaving the main window to repaint what it uncovers.
 void coverScreen(const win::RECT& rect);

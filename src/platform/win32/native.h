@@ -27,6 +27,8 @@ namespace native {
     static_assert(offsetof(win::T, f) == offsetof(::T, f) && sizeof(win::T::f) == sizeof(::T::f),  \
                   "field " #T "." #f)
 
+// The field checks compare the sizes of handle and pointer fields on purpose.
+// NOLINTBEGIN(bugprone-sizeof-expression)
 NATIVE_SAME_SIZE(POINT);
 NATIVE_SAME_FIELD(POINT, x);
 NATIVE_SAME_FIELD(POINT, y);
@@ -70,6 +72,7 @@ NATIVE_SAME_FIELD(CREATESTRUCTA, style);
 NATIVE_SAME_FIELD(CREATESTRUCTA, lpszName);
 NATIVE_SAME_FIELD(CREATESTRUCTA, lpszClass);
 NATIVE_SAME_FIELD(CREATESTRUCTA, dwExStyle);
+// NOLINTEND(bugprone-sizeof-expression)
 
 #undef NATIVE_SAME_FIELD
 #undef NATIVE_SAME_SIZE
