@@ -15,14 +15,6 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-std::vector<int> checkedIds(const sim::OpenDialog& dialog) {
-    std::vector<int> ids;
-    for (const sim::DialogControl& c : dialog.controls)
-        if (c.checked)
-            ids.push_back(c.id);
-    return ids;
-}
-
 class SetupDialog : public ::testing::Test {
   protected:
     void SetUp() override { startFreshProcess(); }
@@ -37,7 +29,7 @@ class SetupDialog : public ::testing::Test {
 TEST_F(SetupDialog, FirstOpeningShowsTheDefaults) {
     openWith({sim::inspect([](const sim::OpenDialog& d) {
                   EXPECT_EQ(d.templateName, "HosSetBox");
-                  EXPECT_EQ(checkedIds(d), (std::vector<int>{13, 20, 30}));
+                  EXPECT_EQ(d.checkedIds(), (std::vector<int>{13, 20, 30}));
                   EXPECT_EQ(d.focusId, 13);
               }),
               sim::dialogKey(win::VK_ESCAPE)});
@@ -72,7 +64,7 @@ TEST_F(SetupDialog, CancelAfterChangesLeavesEverything) {
     });
     // The next opening shows the old selections again.
     openWith({sim::inspect([](const sim::OpenDialog& d) {
-                  EXPECT_EQ(checkedIds(d), (std::vector<int>{13, 20, 30}));
+                  EXPECT_EQ(d.checkedIds(), (std::vector<int>{13, 20, 30}));
               }),
               sim::dialogKey(win::VK_ESCAPE)});
     sim::key(win::VK_ESCAPE);
@@ -98,7 +90,7 @@ TEST_F(SetupDialog, OkWithoutChangeStillRestartsTheCalibration) {
 TEST_F(SetupDialog, ClicksCheckTheirGroupAndDoubleClickNotificationsAreIgnored) {
     openWith({sim::click(11), sim::click(11), sim::doubleClick(12), sim::click(31), sim::click(21),
               sim::inspect([](const sim::OpenDialog& d) {
-                  EXPECT_EQ(checkedIds(d), (std::vector<int>{12, 21, 31}));
+                  EXPECT_EQ(d.checkedIds(), (std::vector<int>{12, 21, 31}));
               }),
               sim::click(win::IDOK)});
     sim::key(win::VK_ESCAPE);

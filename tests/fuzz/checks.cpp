@@ -58,14 +58,6 @@ win::POINT targetAt(int pointCountId, int index, const Screen& screen) {
                       screen.height * ys[index % rows] / 4096};
 }
 
-std::vector<int> checkedIds(const sim::OpenDialog& dialog) {
-    std::vector<int> ids;
-    for (const sim::DialogControl& c : dialog.controls)
-        if (c.checked)
-            ids.push_back(c.id);
-    return ids;
-}
-
 bool sameSettings(const CalibSettings& a, const CalibSettings& b) {
     return a.panelSizeId == b.panelSizeId && a.pointCountId == b.pointCountId &&
            a.cableDirId == b.cableDirId;
@@ -336,7 +328,7 @@ std::vector<sim::DialogAction> Checks::dialogScript(const DialogPlan& plan) {
         dialog_ = PendingDialog{true, sim::dialogs().size() - 1, false, chosen};
         std::vector<int> shown = {settings_.panelSizeId, settings_.pointCountId,
                                   settings_.cableDirId};
-        if (checkedIds(d) != shown)
+        if (d.checkedIds() != shown)
             fail("the setup dialog opens without the current choices checked");
         if (d.focusId != settings_.panelSizeId)
             fail("the setup dialog opens with the focus on %d", d.focusId);
@@ -366,7 +358,7 @@ std::vector<sim::DialogAction> Checks::dialogScript(const DialogPlan& plan) {
     DialogEnd end = plan.end;
     actions.push_back(sim::inspect([this, end](const sim::OpenDialog& d) {
         const CalibSettings& c = dialog_.chosen;
-        if (checkedIds(d) != std::vector<int>{c.panelSizeId, c.pointCountId, c.cableDirId})
+        if (d.checkedIds() != std::vector<int>{c.panelSizeId, c.pointCountId, c.cableDirId})
             fail("the setup dialog does not show the choices clicked");
         // Enter chooses the focused push button, else the default one, OK.
         dialog_.ok = end == DialogEnd::ClickOk || end == DialogEnd::DoubleClickOk ||

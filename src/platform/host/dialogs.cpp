@@ -343,6 +343,14 @@ DialogAction dialogKey(int virtualKey) {
     return DialogAction{DialogAction::Key, virtualKey, nullptr};
 }
 
+std::vector<int> OpenDialog::checkedIds() const {
+    std::vector<int> ids;
+    for (const DialogControl& c : controls)
+        if (c.checked)
+            ids.push_back(c.id);
+    return ids;
+}
+
 DialogAction inspect(std::function<void(const OpenDialog&)> fn) {
     return DialogAction{DialogAction::Inspect, 0, std::move(fn)};
 }

@@ -133,6 +133,8 @@ struct OpenDialog {
     bool ended;
     win::INT_PTR result;
     win::RECT rect; // on the screen: the template's place and size, and a 3-pixel frame
+
+    std::vector<int> checkedIds() const; // ids of the checked buttons, in template order
 };
 // The user's actions in the next dialog, performed in order after WM_INITDIALOG.
 struct DialogAction {
