@@ -385,7 +385,8 @@ static const PnlSid kAdministrators = {1, 2, {{0, 0, 0, 0, 0, 5}}, {32, 544}}; /
 
 /* Gives the device a DACL that lets only SYSTEM and the administrators in, whatever the
  * default for new devices is on the machine. IoCreateDeviceSecure would do this, but it lives
- * in a static library of the driver kit rather than in the kernel. */
+ * in a static library of the driver kit rather than in the kernel. The rights are spelled out
+ * (FILE_ALL_ACCESS) rather than generic, which an ACE set this way need not have mapped. */
 static NTSTATUS restrict_device(PDEVICE_OBJECT device) {
     static UCHAR aclSpace[sizeof(ACL) + 2 * (sizeof(ACCESS_ALLOWED_ACE) + sizeof(PnlSid))];
     SECURITY_DESCRIPTOR descriptor;
@@ -393,9 +394,9 @@ static NTSTATUS restrict_device(PDEVICE_OBJECT device) {
     HANDLE handle = NULL;
     NTSTATUS status = RtlCreateAcl(acl, sizeof aclSpace, ACL_REVISION);
     if (NT_SUCCESS(status))
-        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, (PSID)&kLocalSystem);
+        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, (PSID)&kLocalSystem);
     if (NT_SUCCESS(status))
-        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, GENERIC_ALL, (PSID)&kAdministrators);
+        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, (PSID)&kAdministrators);
     if (NT_SUCCESS(status))
         status = RtlCreateSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
     if (NT_SUCCESS(status))
