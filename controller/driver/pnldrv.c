@@ -277,9 +277,6 @@ typedef struct {
     ULONG type;
 } PnlMemoryInfo;
 
-#define PNL_MEM_COMMIT 0x1000u
-#define PNL_MEM_PRIVATE 0x20000u
-
 NTSYSAPI NTSTATUS NTAPI ZwQueryVirtualMemory(HANDLE process, PVOID address, int infoClass,
                                              PVOID info, SIZE_T length, PSIZE_T returned);
 
@@ -293,7 +290,7 @@ static int privately_writable(const UCHAR* start, ULONG length) {
         if (!NT_SUCCESS(ZwQueryVirtualMemory(NtCurrentProcess(), (PVOID)at, 0, &info, sizeof info,
                                              &returned)))
             return 0;
-        if (info.state != PNL_MEM_COMMIT || info.type != PNL_MEM_PRIVATE ||
+        if (info.state != MEM_COMMIT || info.type != MEM_PRIVATE ||
             (info.protect != PAGE_READWRITE && info.protect != PAGE_EXECUTE_READWRITE))
             return 0;
         at = (const UCHAR*)info.base + info.size;

@@ -316,7 +316,7 @@ std::vector<sim::DialogAction> Checks::dialogScript(const DialogPlan& plan) {
     CalibSettings chosen = settings_;
     for (const DialogMove& m : plan.moves)
         if (m.kind == DialogMove::Click || m.kind == DialogMove::DoubleClick) {
-            int radio = kRadios[m.value % (sizeof kRadios / sizeof kRadios[0])];
+            int radio = radioOf(m);
             (radio < 20   ? chosen.panelSizeId
              : radio < 30 ? chosen.pointCountId
                           : chosen.cableDirId) = radio;
@@ -334,7 +334,7 @@ std::vector<sim::DialogAction> Checks::dialogScript(const DialogPlan& plan) {
             fail("the setup dialog opens with the focus on %d", d.focusId);
     }));
     for (const DialogMove& m : plan.moves) {
-        int radio = kRadios[m.value % (sizeof kRadios / sizeof kRadios[0])];
+        int radio = radioOf(m);
         switch (m.kind) {
         case DialogMove::Click:
             actions.push_back(sim::click(radio));

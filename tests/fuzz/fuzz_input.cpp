@@ -7,7 +7,6 @@ namespace fuzz {
 namespace {
 
 constexpr int kKeyCount = sizeof kKeys / sizeof kKeys[0];
-constexpr int kRadioCount = sizeof kRadios / sizeof kRadios[0];
 constexpr unsigned kMouseMessages[] = {0x0201, 0x0200, 0x0202}; // down, move, up
 constexpr std::uintptr_t kLeftButton = 0x0001;                  // MK_LBUTTON
 

@@ -67,6 +67,11 @@ struct DialogPlan {
     DialogEnd end = DialogEnd::ClickOk;
 };
 constexpr int kRadios[] = {10, 11, 12, 13, 20, 21, 30, 31, 32, 33};
+constexpr int kRadioCount = sizeof kRadios / sizeof kRadios[0];
+// The radio button a Click or DoubleClick move clicks.
+inline int radioOf(const DialogMove& m) {
+    return kRadios[m.value % kRadioCount];
+}
 
 struct Step {
     enum Kind : std::uint8_t {
