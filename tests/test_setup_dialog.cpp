@@ -149,7 +149,8 @@ TEST_F(SetupDialog, RefusedCalInAfterNewSettingsKeepsTheScreen) {
         sim::controller().script.refuseCommand = PM_CMD_CAL_IN;
         sim::scriptDialog({sim::click(win::IDOK)});
     });
-    sim::key('1'); // OK again, now refused at the repaint
+    sim::key('1');            // OK again, now refused at the repaint
+    sim::key(win::VK_RETURN); // answers the box
     sim::touch(25, 18);
     sim::then([] {
         EXPECT_TRUE(sim::windowExists());

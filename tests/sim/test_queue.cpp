@@ -34,7 +34,7 @@ TEST(SimWindow, CreationSendsWmCreateAndTheFirstUpdatePaintsOnce) {
 
     win::UpdateWindow(window);
     win::UpdateWindow(window);
-    EXPECT_EQ(messages(), (Messages{win::WM_CREATE, win::WM_PAINT}));
+    EXPECT_EQ(messages(), (Messages{win::WM_CREATE, win::WM_PAINT, win::WM_ERASEBKGND}));
     EXPECT_EQ(
         win::CreateWindowExA(0, "SIM:NONE", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
         nullptr);
@@ -53,7 +53,7 @@ TEST(SimQueue, PostedMessagesThenInputThenPaintThenStarved) {
 
     EXPECT_EQ(pumpUntilQuit(), 0);
     EXPECT_EQ(messages(), (Messages{win::WM_USER, win::WM_USER + 1, win::WM_KEYDOWN, win::WM_PAINT,
-                                    win::WM_KEYDOWN, win::WM_USER + 2}));
+                                    win::WM_ERASEBKGND, win::WM_KEYDOWN, win::WM_USER + 2}));
     EXPECT_EQ(received[0].wParam, 1u);
     EXPECT_EQ(received[0].lParam, 2);
     EXPECT_EQ(received[2].wParam, static_cast<win::WPARAM>('B'));
@@ -98,8 +98,7 @@ TEST(SimQueue, MouseInputIsRelativeToTheWindowAndCarriesTheButtonState) {
 TEST(SimQueue, ThenRunsBetweenInputEventsAfterThePaint) {
     win::HWND window = freshWindow();
     bool paintedFirst = false;
-    sim::then(
-        [&] { paintedFirst = !sim::windowNeedsPaint() && messages().back() == win::WM_PAINT; });
+    sim::then([&] { paintedFirst = !sim::windowNeedsPaint() && messages().size() == 3; });
     sim::key('A');
     ASSERT_NE(window, nullptr);
     pumpUntilQuit();
@@ -148,10 +147,11 @@ TEST(SimWindow, FocusOnFirstShowAndAroundFocusAway) {
     received.clear();
     sim::focusAway();
     pumpUntilQuit();
-    EXPECT_EQ(messages(), (Messages{win::WM_PAINT, win::WM_KILLFOCUS, win::WM_SETFOCUS}));
+    EXPECT_EQ(messages(),
+              (Messages{win::WM_PAINT, win::WM_ERASEBKGND, win::WM_KILLFOCUS, win::WM_SETFOCUS}));
 }
 
-TEST(SimPaint, BeginPaintErasesWithTheClassBrushOnlyWhenAsked) {
+TEST(SimPaint, BeginPaintSendsEraseBackgroundOnlyWhenAsked) {
     win::HWND window = freshWindow(0, 0, 20, 20);
     win::UpdateWindow(window);
     win::HDC dc = win::GetDC(window);
@@ -170,16 +170,35 @@ TEST(SimPaint, BeginPaintErasesWithTheClassBrushOnlyWhenAsked) {
     win::EndPaint(window, &paint);
     EXPECT_EQ(sim::openPaints(), 0);
 
+    // Asked for: WM_ERASEBKGND with the paint's own context, which the default procedure
+    // erases with the class brush.
+    received.clear();
     win::InvalidateRect(window, &corner, win::TRUE);
     win::RECT middle = {10, 10, 11, 11};
     win::InvalidateRect(window, &middle, win::FALSE);
-    win::BeginPaint(window, &paint);
+    dc = win::BeginPaint(window, &paint);
     win::EndPaint(window, &paint);
+    ASSERT_EQ(messages(), Messages{win::WM_ERASEBKGND});
+    EXPECT_EQ(received[0].wParam, reinterpret_cast<win::WPARAM>(dc));
+    EXPECT_FALSE(paint.fErase);
     EXPECT_EQ(sim::pixel(2, 2), 0xFFFFFFu);
     EXPECT_EQ(sim::pixel(12, 12), 0u) << "outside the bounding rectangle of both";
     EXPECT_EQ(paint.rcPaint.left, 0);
     EXPECT_EQ(paint.rcPaint.bottom, 11);
     EXPECT_FALSE(sim::windowNeedsPaint());
+
+    // A procedure that answers 0 leaves the erasing to the paint.
+    hook = [](win::HWND, win::UINT message, win::WPARAM, win::LPARAM) {
+        return message == win::WM_ERASEBKGND;
+    };
+    dc = win::GetDC(window);
+    win::SetPixel(dc, 2, 2, 0);
+    win::ReleaseDC(window, dc);
+    win::InvalidateRect(window, &corner, win::TRUE);
+    win::BeginPaint(window, &paint);
+    win::EndPaint(window, &paint);
+    EXPECT_TRUE(paint.fErase);
+    EXPECT_EQ(sim::pixel(2, 2), 0u);
 }
 
 TEST(SimPaint, AProcedureThatNeverValidatesDoesNotHangTheLoop) {
@@ -193,7 +212,7 @@ TEST(SimPaint, AProcedureThatNeverValidatesDoesNotHangTheLoop) {
     EXPECT_FALSE(sim::errors().empty());
 }
 
-TEST(SimMessageBox, NestedLoopDispatchesPendingMessagesButNoUserInput) {
+TEST(SimMessageBox, OwnerGetsPostedMessagesAndPaintsButNotTheUsersInput) {
     win::HWND window = freshWindow();
     win::ShowWindow(window, win::SW_SHOWDEFAULT);
     win::UpdateWindow(window);
@@ -203,20 +222,48 @@ TEST(SimMessageBox, NestedLoopDispatchesPendingMessagesButNoUserInput) {
         return false;
     };
     received.clear();
-    sim::key('A');
     win::PostMessageA(window, win::WM_USER, 0, 0);
     win::InvalidateRect(window, nullptr, win::TRUE);
     Messages whileUp;
     sim::whileNextBoxIsUp([&whileUp] { whileUp = messages(); });
+    // The owner is disabled: touches on it are lost, keys go to the box, and only Enter, Esc or
+    // Space answer it. Other programs still post to the owner.
+    sim::touch(10, 10);
+    sim::key('A');
+    sim::then([] { sim::postFromAnotherProgram(win::WM_USER + 1, 0, 0); });
+    sim::key(win::VK_ESCAPE);
+    sim::key('B'); // after the box: the program's own loop reads it
 
     EXPECT_EQ(win::MessageBoxA(window, "text", "caption", win::MB_OK), win::IDOK);
-    EXPECT_EQ(whileUp, (Messages{win::WM_KILLFOCUS, win::WM_USER, win::WM_PAINT}));
-    EXPECT_EQ(messages().back(), win::WM_SETFOCUS);
+    EXPECT_EQ(whileUp,
+              (Messages{win::WM_KILLFOCUS, win::WM_USER, win::WM_PAINT, win::WM_ERASEBKGND}));
+    EXPECT_EQ(messages(), (Messages{win::WM_KILLFOCUS, win::WM_USER, win::WM_PAINT,
+                                    win::WM_ERASEBKGND, win::WM_USER + 1, win::WM_SETFOCUS}));
     EXPECT_EQ(sim::pendingInput(), 1u);
     ASSERT_EQ(sim::messageBoxes().size(), 1u);
     EXPECT_EQ(sim::messageBoxes()[0].cursorCounterWhileUp, 1);
     EXPECT_EQ(sim::messageBoxes()[0].owner, window);
     EXPECT_EQ(sim::callsNamed({"MessageBoxA"}), std::vector<std::string>{"MessageBoxA caption"});
+}
+
+TEST(SimMessageBox, ClosingTheOwnerClosesItsBoxAndQuitEndsADialogsLoop) {
+    win::HWND window = freshWindow();
+    hook = [](win::HWND, win::UINT message, win::WPARAM, win::LPARAM) {
+        if (message == win::WM_DESTROY)
+            win::PostQuitMessage(4);
+        return false;
+    };
+    sim::whileNextBoxIsUp([] { sim::postFromAnotherProgram(win::WM_CLOSE, 0, 0); });
+    EXPECT_EQ(win::MessageBoxA(window, "text", "caption", win::MB_OK), 0) << "never answered";
+    EXPECT_FALSE(sim::windowExists());
+
+    // The quit of the destruction ends the next modal loop at once, and stays posted.
+    sim::scriptDialog({sim::click(win::IDOK)});
+    EXPECT_EQ(win::DialogBoxParamA(nullptr, "HosSetBoxE", nullptr, nullptr, 0), 0);
+    EXPECT_EQ(sim::pendingDialogScripts(), 0u);
+    EXPECT_EQ(pumpUntilQuit(), 4);
+    EXPECT_FALSE(sim::starved());
+    EXPECT_TRUE(sim::errors().empty());
 }
 
 TEST(SimMessageBox, TheWindowRepaintsJustTheAreaTheBoxUncovers) {
@@ -284,18 +331,6 @@ TEST(SimWatch, SeesEveryMessageBeforeAndAfterWithItsNestingAndTheBoxesUp) {
                                       {win::WM_SETFOCUS, 2, 1, false},
                                       {win::WM_SETFOCUS, 2, 1, true},
                                       {win::WM_USER, 1, 0, true}}));
-}
-
-TEST(SimMessageBox, AQuitPostedBeforeTheBoxIsLeftForTheProgramsLoop) {
-    win::HWND window = freshWindow();
-    win::UpdateWindow(window);
-    win::PostQuitMessage(0);
-    win::MessageBoxA(window, "", "", win::MB_OK);
-    received.clear();
-    sim::key('A');
-    pumpUntilQuit();
-    EXPECT_TRUE(received.empty());
-    EXPECT_FALSE(sim::starved());
 }
 
 TEST(SimProcess, ResetGivesAFreshProcess) {

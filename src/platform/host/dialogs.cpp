@@ -257,8 +257,14 @@ void pressKey(size_t d, int virtualKey) {
         }
         return;
     }
-    default:
+    case 0x25: // the arrow keys move the focus within a group
+    case 0x26:
+    case 0x27:
+    case 0x28:
         noteError("dialog key " + std::to_string(virtualKey) + " is not simulated");
+        return;
+    default:
+        return; // the buttons have no mnemonics: other keys do nothing
     }
 }
 
@@ -302,6 +308,85 @@ bool canTakeFocus(win::HWND window) {
 void giveFocusBack(win::HWND previous) {
     setFocusWindow(previous && canTakeFocus(previous) ? previous : nullptr);
 }
+
+// Opening a modal window disables its owner, which loses the focus to it; closing it enables
+// the owner again if the opening disabled it, and gives the focus back.
+struct OwnerDisabled {
+    explicit OwnerDisabled(win::HWND owner, win::HWND focus, const win::RECT& rect)
+        : mainOwner(isMainWindow(owner)), previous(state().focus) {
+        State& s = state();
+        ++s.modalCalls;
+        disabled = mainOwner && s.window.enabled;
+        if (disabled)
+            s.window.enabled = false;
+        setFocusWindow(focus);
+        coverScreen(rect);
+    }
+    ~OwnerDisabled() {
+        State& s = state();
+        uncoverScreen();
+        if (disabled)
+            s.window.enabled = true;
+        giveFocusBack(previous);
+        --s.modalCalls;
+    }
+    OwnerDisabled(const OwnerDisabled&) = delete;
+    OwnerDisabled& operator=(const OwnerDisabled&) = delete;
+    bool mainOwner;
+    win::HWND previous;
+    bool disabled = false;
+};
+
+// A message box with its OK button: Enter, Esc, Space or Alt+F4 answer it, and so does the
+// user who has nothing else scripted. The callbacks of whileNextBoxIsUp run first.
+class BoxWindow : public ModalWindow {
+  public:
+    bool ended() const override { return answered; }
+    bool scripted() const override { return !callbacksRun && !state().whileBoxUp.empty(); }
+    void doNextScripted() override {
+        callbacksRun = true;
+        std::vector<std::function<void()>> whileUp;
+        whileUp.swap(state().whileBoxUp);
+        for (const std::function<void()>& fn : whileUp)
+            if (fn)
+                fn();
+    }
+    void key(int virtualKey) override {
+        if (virtualKey == win::VK_RETURN || virtualKey == win::VK_ESCAPE ||
+            virtualKey == static_cast<int>(kVkSpace))
+            answered = true;
+    }
+    void close() override { answered = true; }
+    void answer() override { answered = true; }
+
+    bool answered = false;
+    bool callbacksRun = false;
+};
+
+// A dialog: its scripted actions first, then the user's keys, which go to the focused control.
+class DialogWindow : public ModalWindow {
+  public:
+    DialogWindow(size_t dialog, std::vector<sim::DialogAction> script, bool given)
+        : d(dialog), actions(std::move(script)), scriptGiven(given) {}
+    bool ended() const override { return state().dialogs[d].ended; }
+    bool scripted() const override { return next < actions.size(); }
+    void doNextScripted() override { perform(d, actions[next++]); }
+    void key(int virtualKey) override { pressKey(d, virtualKey); }
+    void close() override { pressKey(d, win::VK_ESCAPE); } // WM_CLOSE: IDCANCEL
+    void answer() override {
+        sim::OpenDialog& dialog = state().dialogs[d];
+        noteError("dialog " + dialog.templateName +
+                  (scriptGiven ? ": the script ran out before EndDialog"
+                               : ": no script for it (sim::scriptDialog)"));
+        dialog.ended = true;
+        dialog.result = -1;
+    }
+
+    size_t d;
+    std::vector<sim::DialogAction> actions;
+    size_t next = 0;
+    bool scriptGiven;
+};
 
 } // namespace
 
@@ -368,29 +453,20 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
     std::string body = text ? text : "";
     RECT rect = messageBoxRect(body, title);
     s.boxes.push_back(sim::MessageBoxRecord{owner, body, title, type, s.cursorCounter, rect});
-    size_t box = s.boxes.size() - 1;
+    size_t index = s.boxes.size() - 1;
 
-    ++s.modalCalls;
-    ++s.modalDepth;
-    win::HWND previous = s.focus;
-    setFocusWindow(reinterpret_cast<HWND>(newHandle())); // the box's OK button
-    coverScreen(rect);
-    runModalLoop();
-    s.boxes[box].cursorCounterWhileUp = s.cursorCounter;
-    std::vector<std::function<void()>> whileUp;
-    whileUp.swap(s.whileBoxUp);
-    for (const std::function<void()>& fn : whileUp)
-        if (fn)
-            fn();
-    runModalLoop();
-    uncoverScreen();
-    --s.modalDepth;
-    giveFocusBack(previous);
-    --s.modalCalls;
-    return IDOK;
+    BoxWindow box;
+    {
+        OwnerDisabled modal(owner, reinterpret_cast<HWND>(newHandle()), rect); // focus: its OK
+        s.boxes[index].cursorCounterWhileUp = s.cursorCounter;
+        runModalLoop(box, modal.mainOwner);
+    }
+    // Gone with its owner or ended by WM_QUIT, the box was never answered.
+    return box.answered ? IDOK : 0;
 }
 
-INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND, DLGPROC proc, LPARAM param) {
+INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND owner, DLGPROC proc,
+                        LPARAM param) {
     State& s = state();
     std::uintptr_t id = reinterpret_cast<std::uintptr_t>(templateName);
     std::string name = id < 0x10000 ? "#" + std::to_string(id) : std::string(templateName);
@@ -438,43 +514,32 @@ INT_PTR DialogBoxParamA(HINSTANCE, const char* templateName, HWND, DLGPROC proc,
         s.dialogScripts.pop_front();
     }
 
-    // The owner is disabled, and so loses the focus, before the dialog is created.
-    ++s.modalCalls;
-    ++s.modalDepth;
-    HWND previous = s.focus;
-    setFocusWindow(dialog.handle);
-    coverScreen(opened.rect);
-    INT_PTR initResult =
-        proc ? proc(dialog.handle, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTabStop(d)), param)
-             : TRUE;
-    if (initResult && !ended(d)) {
-        // TRUE asks for the default focus: the first control with WS_TABSTOP as it is now.
-        if (HWND first = firstTabStop(d))
-            setFocusWindow(first);
+    DialogWindow window(d, std::move(actions), scripted);
+    {
+        // The owner is disabled, and so loses the focus, before the dialog is created.
+        OwnerDisabled modal(owner, dialog.handle, opened.rect);
+        INT_PTR initResult = proc ? proc(dialog.handle, WM_INITDIALOG,
+                                         reinterpret_cast<WPARAM>(firstTabStop(d)), param)
+                                  : TRUE;
+        if (initResult && !ended(d)) {
+            // TRUE asks for the default focus: the first control with WS_TABSTOP as it is now.
+            if (HWND first = firstTabStop(d))
+                setFocusWindow(first);
+        }
+        runModalLoop(window, modal.mainOwner);
+        sim::OpenDialog& result = s.dialogs[d];
+        if (!result.ended) {
+            // Gone with its owner, or ended by WM_QUIT, without EndDialog.
+            result.ended = true;
+            result.result = 0;
+        } else if (window.next < window.actions.size()) {
+            noteError("dialog " + result.templateName + ": " +
+                      std::to_string(window.actions.size() - window.next) +
+                      " scripted action(s) left after EndDialog");
+        }
+        // The dialog goes away; the owner is enabled and activated again.
+        s.dialogInstances[d].open = false;
     }
-    runModalLoop();
-    size_t next = 0;
-    for (; next < actions.size() && !ended(d); ++next) {
-        perform(d, actions[next]);
-        runModalLoop();
-    }
-    sim::OpenDialog& result = s.dialogs[d];
-    if (!result.ended) {
-        noteError("dialog " + result.templateName +
-                  (scripted ? ": the script ran out before EndDialog"
-                            : ": no script for it (sim::scriptDialog)"));
-        result.ended = true;
-        result.result = -1;
-    } else if (next < actions.size()) {
-        noteError("dialog " + result.templateName + ": " + std::to_string(actions.size() - next) +
-                  " scripted action(s) left after EndDialog");
-    }
-    // The dialog goes away; the owner is enabled and activated again.
-    s.dialogInstances[d].open = false;
-    uncoverScreen();
-    --s.modalDepth;
-    giveFocusBack(previous);
-    --s.modalCalls;
     INT_PTR value = s.dialogs[d].result;
     s.calls[callIndex].b = value;
     return value;

@@ -148,25 +148,46 @@ bool brushColour(win::HBRUSH brush, win::COLORREF* colour) {
     return false;
 }
 
-// Erases the window's invalid area with the class background and validates it; the area
-// (client coordinates) and whether it still needs erasing are returned.
-win::RECT takeInvalidArea(bool* eraseLeft) {
+// Validates the window's invalid area: the area (client coordinates) is returned, and whether
+// it is to be erased first.
+win::RECT takeInvalidArea(bool* erase) {
     State& s = state();
     MainWindow& w = s.window;
     win::RECT area = w.invalid ? w.invalidRect : win::RECT{0, 0, 0, 0};
-    bool erase = w.invalid && w.eraseRequested;
+    *erase = w.invalid && w.eraseRequested;
     w.invalid = false;
     w.eraseRequested = false;
     s.paintRepeats = 0;
-    *eraseLeft = false;
-    if (erase) {
-        win::COLORREF colour;
-        if (brushColour(w.background, &colour))
-            fill(offset(area, windowOrigin()), w.rect, colour);
-        else
-            *eraseLeft = true;
-    }
     return area;
+}
+
+// What BeginPaint does: validates the invalid area and gives a drawing context clipped to it,
+// after sending WM_ERASEBKGND with that context to the window procedure when the area is to be
+// erased. eraseLeft: the procedure left the erasing undone (it returned 0).
+win::HDC beginPaintOf(win::HWND window, win::RECT* area, bool* eraseLeft) {
+    State& s = state();
+    bool erase = false;
+    *area = takeInvalidArea(&erase);
+    DrawingContext dc = {};
+    dc.handle = reinterpret_cast<win::HDC>(newHandle());
+    dc.paint = true;
+    dc.window = window;
+    dc.origin = windowOrigin();
+    dc.clip = intersect(intersect(offset(*area, dc.origin), s.window.rect), screenRect());
+    s.dcs.push_back(dc);
+    win::HDC handle = dc.handle;
+    *eraseLeft = erase && sendToMainWindow(win::WM_ERASEBKGND,
+                                           reinterpret_cast<win::WPARAM>(handle), 0) == 0;
+    return handle;
+}
+
+void endPaintOf(win::HDC handle) {
+    State& s = state();
+    for (auto it = s.dcs.begin(); it != s.dcs.end(); ++it)
+        if (it->handle == handle && it->paint) {
+            s.dcs.erase(it);
+            return;
+        }
 }
 
 // Zero-width line from (x0, y0) towards (x1, y1), the end point left out: Bresenham's
@@ -277,8 +298,9 @@ void uncoverScreen() {
 }
 
 void paintMainWindowInternally() {
+    win::RECT area;
     bool eraseLeft = false;
-    takeInvalidArea(&eraseLeft);
+    endPaintOf(beginPaintOf(state().window.handle, &area, &eraseLeft));
 }
 
 bool eraseWithClassBackground(win::HDC dc) {
@@ -391,39 +413,33 @@ int ReleaseDC(HWND, HDC dc) {
 
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     State& s = state();
-    sim::Call& call = record("BeginPaint", "");
+    size_t callIndex = s.calls.size();
+    record("BeginPaint", "");
     if (!isMainWindow(window) || !paint) {
         s.lastError = kErrorInvalidWindowHandle;
         return nullptr;
     }
+    RECT area;
     bool eraseLeft = false;
-    RECT area = takeInvalidArea(&eraseLeft);
-    DrawingContext dc = {};
-    dc.handle = reinterpret_cast<HDC>(newHandle());
-    dc.paint = true;
-    dc.window = window;
-    dc.origin = windowOrigin();
-    dc.clip = intersect(intersect(offset(area, dc.origin), s.window.rect), screenRect());
-    s.dcs.push_back(dc);
+    HDC dc = beginPaintOf(window, &area, &eraseLeft);
     std::memset(paint, 0, sizeof *paint);
-    paint->hdc = dc.handle;
+    paint->hdc = dc;
     paint->fErase = eraseLeft ? TRUE : FALSE;
     paint->rcPaint = area;
+    sim::Call& call = s.calls[callIndex];
     call.a = area.left;
     call.b = area.top;
     call.c = area.right;
     call.d = area.bottom;
-    return dc.handle;
+    return dc;
 }
 
 BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
-    State& s = state();
     record("EndPaint", "");
-    for (auto it = s.dcs.begin(); it != s.dcs.end(); ++it)
-        if (paint && it->handle == paint->hdc && it->paint) {
-            s.dcs.erase(it);
-            return TRUE;
-        }
+    if (paint && findDc(paint->hdc) && findDc(paint->hdc)->paint) {
+        endPaintOf(paint->hdc);
+        return TRUE;
+    }
     noteError("EndPaint without a matching BeginPaint");
     return TRUE; // EndPaint always reports success
 }

@@ -65,6 +65,10 @@ std::vector<std::string> requests(); // every request so far as hex, "84 1B 2C .
 // lParam holds the position relative to the window (x low word, y high word). A key is one
 // WM_KEYDOWN (no WM_KEYUP or WM_CHAR), lParam repeat count 1 and bit 30 for autoRepeat.
 // Input at a moment when no window exists is lost, as a touch on an empty screen would be.
+// While a message box or dialog is up, input goes to it, as Windows routes it when the
+// thread reads it: touches are lost (the owner is disabled), keys go to the box (Enter, Esc
+// or Space answer it) or to the dialog's focused control, closeWindow() closes the box or
+// cancels the dialog, and then() steps run inside the modal loop.
 void pressAt(int x, int y);
 void moveTo(int x, int y);
 void releaseAt(int x, int y);
@@ -106,16 +110,21 @@ struct MessageBoxRecord {
     win::RECT rect; // on the screen, laid out about as Windows does, centred on the screen
 };
 const std::vector<MessageBoxRecord>& messageBoxes();
-// Runs fn while the next message box is up (before the user presses OK). Every fn given
-// before that box opens runs then, in order.
+// Runs fn while the next message box is up, before any user input reaches the box. Every fn
+// given before that box opens runs then, in order.
 void whileNextBoxIsUp(std::function<void()> fn);
-// While a message box or dialog is up, its modal loop dispatches the posted messages and
-// paints of the main window (never the scripted input). Opening one sends WM_KILLFOCUS to
-// the main window if it had the focus; closing it sends WM_SETFOCUS back. A box or dialog
-// covers its rectangle of the screen with the face colour kFaceColour while it is up; the
-// main window draws nothing there meanwhile, and when it closes the area it uncovered
-// becomes invalid (to be erased), so that the main window repaints just that part.
+// A message box or dialog disables its owner and runs its own loop: the main window's sent
+// and posted messages and its paints still reach its procedure there. Opening one sends
+// WM_KILLFOCUS to the main window if it had the focus; closing it sends WM_SETFOCUS back. The
+// user answers a box with a key, or, once no input is left, with OK. The loop also ends when
+// the owner is destroyed (the box or dialog goes with it; a box then returns 0, a dialog 0)
+// or WM_QUIT comes, which stays posted for the loop outside. A box or dialog covers its
+// rectangle of the screen with the face colour kFaceColour while it is up; the main window
+// draws nothing there meanwhile, and when it closes the area it uncovered becomes invalid (to
+// be erased), so that the main window repaints just that part.
 constexpr win::COLORREF kFaceColour = 0xC0C0C0;
+// A message box or dialog is up: its call has not returned.
+bool modalWindowUp();
 
 // ---- dialogs -----------------------------------------------------------------------------
 
@@ -148,8 +157,10 @@ struct DialogAction {
 // sends BN_CLICKED then BN_DBLCLK; on other buttons it is two clicks. Key: VK_RETURN
 // clicks the focused push button, else the default push button (IDOK if there is none);
 // VK_ESCAPE sends IDCANCEL; VK_SPACE clicks the focused button; VK_TAB moves the focus to
-// the next WS_TABSTOP control. A script that runs out before EndDialog ends the dialog
-// with -1 and notes an error; actions left after EndDialog are noted too.
+// the next WS_TABSTOP control; the arrow keys are not simulated; other keys do nothing. The
+// scripted actions come before the user's scripted input, which then goes to the dialog. A
+// script and input that run out before EndDialog end the dialog with -1 and note an error;
+// actions left after EndDialog are noted too.
 void scriptDialog(std::vector<DialogAction> actions);
 DialogAction click(int id);
 DialogAction doubleClick(int id);

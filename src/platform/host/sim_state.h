@@ -39,6 +39,7 @@ struct MainWindow {
     win::RECT rect = {0, 0, 0, 0}; // screen coordinates
     win::HBRUSH background = nullptr;
     bool activated = false; // the first activating ShowWindow has happened
+    bool enabled = true;    // a message box or dialog it owns disables it while up
     // Invalid area in client coordinates (a bounding rectangle), and whether the
     // background is to be erased when it is painted.
     bool invalid = false;
@@ -109,7 +110,6 @@ struct State {
     std::deque<std::vector<DialogAction>> dialogScripts;
     std::vector<OpenDialog> dialogs;
     std::vector<DialogInstance> dialogInstances;
-    int modalDepth = 0;
     int modalCalls = 0; // MessageBoxA and DialogBoxParamA calls not yet returned
 
     std::function<void(const Delivery&)> watcher;
@@ -141,9 +141,26 @@ std::string messageHex(win::UINT message);
 bool isMainWindow(win::HWND window);
 win::LRESULT sendToMainWindow(win::UINT message, win::WPARAM wParam, win::LPARAM lParam);
 void destroyMainWindow();
-// Dispatches the main window's posted messages and paints until none is left, as the modal
-// loop of a message box or dialog does.
-void runModalLoop();
+// A message box or dialog while its loop runs: what it does with the user's input, and the
+// test's doings scripted for the time it is up.
+class ModalWindow {
+  public:
+    virtual ~ModalWindow() = default;
+    virtual bool ended() const = 0;
+    // Scripted doings while it is up (a dialog's actions, the callbacks of whileNextBoxIsUp)
+    // that have not all run yet; they come before the user's other input.
+    virtual bool scripted() const = 0;
+    virtual void doNextScripted() = 0;
+    virtual void key(int virtualKey) = 0; // a key: the modal window has the focus
+    virtual void close() = 0;             // Alt+F4 on it
+    virtual void answer() = 0;            // nothing is left for the user to do
+};
+// The loop of a message box or dialog owned by the main window, as Windows runs it, until the
+// modal window ends: the owner's sent and posted messages reach its procedure, then the
+// user's input, which the disabled owner does not get (mouse input is dropped, keys go to the
+// modal window), then paints. It also ends when the owner is destroyed (and the modal window
+// with it) or WM_QUIT comes, which stays posted for the loop outside.
+void runModalLoop(ModalWindow& modal, bool ownedByMainWindow);
 // Focus changes: the main window is told when it gains or loses the focus.
 void setFocusWindow(win::HWND window);
 win::HWND focusWindow();

@@ -203,27 +203,88 @@ win::HWND focusWindow() {
     return state().focus;
 }
 
-void runModalLoop() {
+namespace {
+
+// The user's input while a message box or dialog is up.
+void takeModalInput(ModalWindow& modal) {
     State& s = state();
-    for (int guard = 0; guard < 1000000; ++guard) {
+    InputEvent e = std::move(s.input.front());
+    s.input.pop_front();
+    switch (e.kind) {
+    case InputEvent::Callback:
+        if (e.fn)
+            e.fn();
+        break;
+    case InputEvent::FocusAway: {
+        // Another program is activated and left again: the focus comes back where it was.
+        win::HWND had = s.focus;
+        setFocusWindow(nullptr);
+        setFocusWindow(had);
+        break;
+    }
+    case InputEvent::Close:
+        modal.close();
+        break;
+    case InputEvent::Key:
+        modal.key(e.virtualKey);
+        break;
+    case InputEvent::Press:
+        s.buttonDown = true; // on the disabled owner, or on the box: nothing comes of it
+        break;
+    case InputEvent::Release:
+        s.buttonDown = false;
+        break;
+    case InputEvent::Move:
+        break;
+    }
+}
+
+} // namespace
+
+void runModalLoop(ModalWindow& modal, bool ownedByMainWindow) {
+    State& s = state();
+    for (;;) {
+        if (modal.ended() || (ownedByMainWindow && !s.window.exists))
+            return;
+        if (++s.waits > kMaxWaits) {
+            noteError("a modal loop never ran out of messages");
+            return;
+        }
         if (!s.queue.empty()) {
             win::MSG m = s.queue.front();
-            if (m.message == win::WM_QUIT)
-                return; // left for the program's own loop
             s.queue.pop_front();
+            if (m.message == win::WM_QUIT) {
+                // The modal loop ends and posts the quit again for the loop outside.
+                s.quitPosted = true;
+                s.quitCode = static_cast<int>(m.wParam);
+                return;
+            }
             if (isMainWindow(m.hwnd))
                 sendToMainWindow(m.message, m.wParam, m.lParam);
             continue; // a thread message is lost in a modal loop, as on Windows
         }
         if (s.quitPosted)
             return;
+        if (modal.scripted()) {
+            if (paintDue())
+                sendToMainWindow(win::WM_PAINT, 0, 0);
+            else
+                modal.doNextScripted();
+            continue;
+        }
+        if (!s.input.empty() && (s.input.front().rushed || !paintPending())) {
+            takeModalInput(modal);
+            continue;
+        }
         if (paintDue()) {
             sendToMainWindow(win::WM_PAINT, 0, 0);
             continue;
         }
+        if (!s.input.empty())
+            continue; // a paint that never validated was given up
+        modal.answer();
         return;
     }
-    noteError("a modal loop never ran out of messages");
 }
 
 } // namespace detail
@@ -325,6 +386,10 @@ win::HWND mainWindow() {
 
 bool windowHasFocus() {
     return isMainWindow(state().focus);
+}
+
+bool modalWindowUp() {
+    return state().modalCalls > 0;
 }
 
 bool windowNeedsPaint() {
@@ -452,7 +517,7 @@ BOOL ShowWindow(HWND window, int show) {
     // The first showing that activates the window gives it the keyboard focus.
     if (!s.window.activated && activates(show)) {
         s.window.activated = true;
-        if (s.modalDepth == 0)
+        if (s.modalCalls == 0)
             setFocusWindow(window);
     }
     return wasVisible;
