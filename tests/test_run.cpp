@@ -222,6 +222,65 @@ TEST_F(Run, AStartRequestThatIsNotDueChangesNothing) {
     expectCleanEnd(exitCode);
 }
 
+// Another program posts a touch, key 1 and a start request to the window while a box or the
+// setup dialog is up. Windows has disabled the window meanwhile; the messages still reach it
+// through the modal loop, and none of them may act there.
+void postTouchKeyAndStart() {
+    win::LPARAM middle = (384 << 16) | 512;
+    sim::postFromAnotherProgram(win::WM_LBUTTONDOWN, 1, middle);
+    sim::postFromAnotherProgram(win::WM_LBUTTONUP, 0, middle);
+    sim::postFromAnotherProgram(win::WM_KEYDOWN, '1', 1);
+    sim::postFromAnotherProgram(win::WM_USER, 0, 0);
+}
+
+TEST_F(Run, InputPostedWhileABoxOrTheDialogIsUpDoesNothing) {
+    struct Case {
+        const char* what;
+        void (*script)();
+        Strings requests;
+        size_t boxes, dialogs;
+    };
+    const Case cases[] = {
+        {"the refused CAL-OUT's box",
+         [] {
+             sim::controller().script.refuseCommand = PM_CMD_CAL_OUT;
+             sim::whileNextBoxIsUp(postTouchKeyAndStart);
+             touchTargets(9, nineGridTarget);
+         },
+         concat({{kDiag, kCalInDefault}, repeat({kCalPoint}, 9), {kCalOut, kCalAbort, kCalAbort}}),
+         1, 0},
+        {"the DIAG error box",
+         [] {
+             sim::controller().script.diagErrorCode = 12;
+             sim::whileNextBoxIsUp(postTouchKeyAndStart);
+         },
+         {kDiag, kCalAbort},
+         1,
+         0},
+        {"the setup dialog",
+         [] {
+             sim::scriptDialog(
+                 {sim::inspect([](const sim::OpenDialog&) { postTouchKeyAndStart(); }),
+                  sim::click(win::IDCANCEL)});
+             sim::key('1');
+             sim::then([] { EXPECT_EQ(sim::pixel(25, 18), kRed) << "still target 1"; });
+             sim::key(win::VK_ESCAPE);
+         },
+         {kDiag, kCalInDefault, kCalAbort, kCalAbort},
+         0,
+         1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        startFreshProcess();
+        c.script();
+        expectCleanEnd(sim::runToExit());
+        EXPECT_EQ(sentRequests(), c.requests);
+        EXPECT_EQ(sim::messageBoxes().size(), c.boxes);
+        EXPECT_EQ(sim::dialogs().size(), c.dialogs);
+    }
+}
+
 TEST_F(Run, AutoRepeatAndKeysOfTheOtherScreenDoNothing) {
     sim::key('0', true);            // a held key's repeat
     sim::key(win::VK_RETURN);       // test screen only

@@ -60,7 +60,6 @@ TEST_F(SetupDialog, CancelAfterChangesLeavesEverything) {
         EXPECT_EQ(calibSettings.cableDirId, 30);
         EXPECT_EQ(calibState.paramsChanged, 0);
         EXPECT_EQ(targetGrid.total, 9);
-        EXPECT_EQ(calibState.pointIndex, 0);
     });
     // The next opening shows the old selections again.
     openWith({sim::inspect([](const sim::OpenDialog& d) {
@@ -68,9 +67,32 @@ TEST_F(SetupDialog, CancelAfterChangesLeavesEverything) {
               }),
               sim::dialogKey(win::VK_ESCAPE)});
     sim::key(win::VK_ESCAPE);
-    sim::runToExit();
-    // Cancel sends nothing, although the targets start again from the first.
+    expectCleanEnd(sim::runToExit());
     EXPECT_EQ(sentRequests(), (Strings{kDiag, kCalInDefault, kCalAbort, kCalAbort}));
+}
+
+TEST_F(SetupDialog, CancelKeepsTheTargetsWhereTheyWere) {
+    // The controller keeps the points it has taken: the targets go on from the current one,
+    // and the ninth point ends the calibration.
+    touchTargets(4, nineGridTarget);
+    openWith({sim::click(21), sim::click(win::IDCANCEL)});
+    sim::then([] {
+        EXPECT_EQ(calibState.pointIndex, 4);
+        EXPECT_EQ(sim::pixel(512, 384), kRed);
+        EXPECT_EQ(sim::countPixels(0, 0, 1024, 768, kRed), 141) << "only the current target";
+    });
+    for (int i = 4; i < 9; ++i) {
+        Pixel p = nineGridTarget(i);
+        sim::touch(p.x, p.y);
+    }
+    sim::then([] { EXPECT_EQ(calibState.testScreen, 1); });
+    sim::key(win::VK_RETURN);
+    expectCleanEnd(sim::runToExit());
+    Strings expected = {kDiag, kCalInDefault};
+    expected.insert(expected.end(), 9, kCalPoint);
+    expected.push_back(kCalOut);
+    expected.push_back(kCalAbort);
+    EXPECT_EQ(sentRequests(), expected);
 }
 
 TEST_F(SetupDialog, OkWithoutChangeStillRestartsTheCalibration) {
@@ -94,10 +116,13 @@ TEST_F(SetupDialog, ClicksCheckTheirGroupAndDoubleClickNotificationsAreIgnored) 
               }),
               sim::click(win::IDOK)});
     sim::key(win::VK_ESCAPE);
-    sim::runToExit();
+    expectCleanEnd(sim::runToExit());
     EXPECT_EQ(calibSettings.panelSizeId, 12);
     EXPECT_EQ(calibSettings.pointCountId, 21);
     EXPECT_EQ(calibSettings.cableDirId, 31);
+    // Three at the opening and one per click: the double-click's second notification checks
+    // nothing.
+    EXPECT_EQ(sim::callsNamed({"CheckRadioButton"}).size(), 3u + 5u);
 }
 
 TEST_F(SetupDialog, UnhandledCommandsReturnFalse) {
@@ -167,7 +192,7 @@ TEST_F(SetupDialog, CursorShownForTheDialogAndHiddenAgainAfter) {
               sim::click(win::IDCANCEL)});
     sim::then([] { EXPECT_LT(sim::cursorCounter(), 0); });
     sim::key(win::VK_ESCAPE);
-    sim::runToExit();
+    expectCleanEnd(sim::runToExit());
 }
 
 } // namespace

@@ -27,7 +27,7 @@ TEST_F(Startup, FullScreenTopmostWindowPaintedBeforeTheFirstCommand) {
         EXPECT_EQ(sim::windowText(), "Calibration");
     });
     sim::key(win::VK_ESCAPE);
-    EXPECT_EQ(sim::runToExit(7), 0);
+    expectCleanEnd(sim::runToExit(7));
     EXPECT_EQ(sim::shownWith(), 7) << "the start-up show value reaches ShowWindow unchanged";
 
     // The first paint (instruction text, first target) comes before DIAG.
@@ -37,7 +37,9 @@ TEST_F(Startup, FullScreenTopmostWindowPaintedBeforeTheFirstCommand) {
     size_t firstRequest = 0;
     while (firstRequest < order.size() && order[firstRequest].rfind("DeviceIoControl", 0) != 0)
         ++firstRequest;
+    ASSERT_LT(firstRequest, order.size()) << "no request was sent";
     EXPECT_EQ(firstRequest, 3 + 150u) << "three text lines and the red cross before DIAG";
+    EXPECT_EQ(order[firstRequest], "DeviceIoControl 89 00");
 }
 
 TEST_F(Startup, LineHeightIncludesExternalLeading) {

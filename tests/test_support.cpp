@@ -13,6 +13,7 @@ const char* const kCalAbort = "80";
 void expectCleanEnd(int exitCode) {
     EXPECT_EQ(exitCode, 0);
     EXPECT_EQ(sim::pendingInput(), 0u) << "the run ended before the script did";
+    EXPECT_EQ(sim::pendingDialogScripts(), 0u) << "a scripted dialog never opened";
     EXPECT_FALSE(sim::starved()) << "the program waited for input the script did not give";
     EXPECT_FALSE(sim::windowExists());
     EXPECT_EQ(sim::openDrawingContexts(), 0);

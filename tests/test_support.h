@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-// A run that ended as it should: exit code 0, the window gone, every scripted input taken
-// (an early end would skip the checks still in the script), the program not left waiting for
-// input the script did not give, no drawing context, paint or device handle left open, and
-// no misuse the simulation noticed.
+// A run that ended as it should: exit code 0, the window gone, every scripted input and
+// dialog taken (an early end would skip the checks still in the script), the program not left
+// waiting for input the script did not give, no drawing context, paint or device handle left open,
+// and no misuse the simulation noticed.
 void expectCleanEnd(int exitCode);
 
 // Where target i lies on a 1024 x 768 screen, from the layouts' own tables: down each

@@ -111,8 +111,7 @@ TEST(TargetMark, RedBlueAndErasedPixelsWithClippingAtTheEdge) {
         EXPECT_EQ(sim::countPixels(0, 0, 1024, 768, kRed), 25 * 3 * 2 - 9);
     });
     sim::closeWindow();
-    sim::runToExit();
-    EXPECT_FALSE(sim::starved());
+    expectCleanEnd(sim::runToExit());
 }
 
 TEST(TargetMark, ClippedAtTheScreenEdge) {
@@ -131,7 +130,7 @@ TEST(TargetMark, ClippedAtTheScreenEdge) {
         EXPECT_EQ(sim::countPixels(0, 0, 20, 20, kRed), 26 + 26 - 4);
     });
     sim::closeWindow();
-    sim::runToExit();
+    expectCleanEnd(sim::runToExit());
 }
 
 } // namespace

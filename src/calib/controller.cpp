@@ -3,6 +3,7 @@
 #include "calib/startup.h"
 #include "link/commands.h"
 #include "screen/cursor.h"
+#include "screen/modal_window.h"
 #include "screen/stroke.h"
 #include "screen/target_grid.h"
 #include "screen/text_panels.h"
@@ -13,6 +14,21 @@ CalibState calibState = {0, 0, 0, 0, 0, 0, 0, 0};
 namespace {
 
 constexpr win::LPARAM kAutoRepeatBit = 1 << 30;
+constexpr win::UINT kFirstKeyMessage = 0x0100;   // WM_KEYDOWN
+constexpr win::UINT kLastKeyMessage = 0x0109;    // WM_UNICHAR
+constexpr win::UINT kFirstMouseMessage = 0x0200; // WM_MOUSEMOVE
+constexpr win::UINT kLastMouseMessage = 0x020E;  // WM_MOUSEHWHEEL
+
+// While a box or the setup dialog is up, Windows has disabled the window and the user's input
+// goes to the modal window. What still arrives here was posted by another program: it must
+// not send a command, draw or open a second modal window inside the first one's loop.
+bool ignoredWhileModal(win::UINT message) {
+    if (modalWindowsUp == 0)
+        return false;
+    bool key = message >= kFirstKeyMessage && message <= kLastKeyMessage;
+    bool mouse = message >= kFirstMouseMessage && message <= kLastMouseMessage;
+    return key || mouse || message == win::WM_USER;
+}
 
 // Every drawing act outside WM_PAINT gets the window's context and gives it back at once.
 struct WindowDc {
@@ -78,6 +94,8 @@ void onMouseMove(win::HWND window, win::LPARAM lParam) {
 
 // The lift of the finger: the controller measures the point itself, the position is not used.
 void acceptPoint(win::HWND window) {
+    if (calibState.pointIndex >= targetGrid.total)
+        return; // every target is taken: CAL-OUT has been sent
     bool lastTaken = false;
     {
         WindowDc canvas(window);
@@ -127,11 +145,15 @@ void switchScreen(win::HWND window) {
 
 void runSetup(win::HWND window) {
     int previous = setCursorVisibility(CursorShow);
-    // OK marks the settings as changed, even when no choice was changed, for the next paint.
-    if (runSetupDialog(window, programInstance) == 1)
+    // OK marks the settings as changed, even when no choice was changed, for the next paint,
+    // which abandons the controller's calibration and begins it again from the first target.
+    // Cancel, or a dialog that could not be shown, leaves the run where it was: the controller
+    // keeps the points it has taken, so the targets must go on from the current one.
+    if (runSetupDialog(window, programInstance) == 1) {
         calibState.paramsChanged = 1;
+        calibState.pointIndex = 0;
+    }
     configureGrid(calibSettings.pointCountId);
-    calibState.pointIndex = 0;
     repaintWhole(window);
     // Paint now rather than when the queue runs dry: after OK this paint restarts the
     // controller, which must happen before a touch that is already waiting is handled.
@@ -186,6 +208,8 @@ void postStartRequest(win::HWND window) {
 
 win::LRESULT calibWindowProc(win::HWND window, win::UINT message, win::WPARAM wParam,
                              win::LPARAM lParam) {
+    if (ignoredWhileModal(message))
+        return 0;
     switch (message) {
     case win::WM_CREATE:
         return onCreate(window, reinterpret_cast<const win::CREATESTRUCTA*>(lParam));

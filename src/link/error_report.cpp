@@ -1,6 +1,7 @@
 #include "link/error_report.h"
 
 #include "screen/cursor.h"
+#include "screen/modal_window.h"
 #include "settings/language.h"
 
 namespace {
@@ -113,6 +114,9 @@ const char* errorText(int code) {
 
 void reportControllerError(win::HWND window, int code, const char* caption) {
     int previous = setCursorVisibility(CursorShow);
-    win::MessageBoxA(window, errorText(code), caption, win::MB_OK);
+    {
+        ModalWindowScope box;
+        win::MessageBoxA(window, errorText(code), caption, win::MB_OK);
+    }
     setCursorVisibility(previous);
 }

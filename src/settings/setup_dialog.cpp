@@ -1,5 +1,6 @@
 #include "settings/setup_dialog.h"
 
+#include "screen/modal_window.h"
 #include "settings/language.h"
 #include "settings/resource_ids.h"
 
@@ -83,5 +84,6 @@ win::INT_PTR setupDialogProc(win::HWND dialog, win::UINT message, win::WPARAM wP
 
 win::INT_PTR runSetupDialog(win::HWND window, win::HINSTANCE instance) {
     const char* name = uiLanguage == LanguageEnglish ? "HosSetBoxE" : "HosSetBox";
+    ModalWindowScope dialog;
     return win::DialogBoxParamA(instance, name, window, setupDialogProc, 0);
 }

@@ -1,0 +1,3 @@
+#include "screen/modal_window.h"
+
+int modalWindowsUp = 0;
