@@ -72,6 +72,38 @@ bool acknowledged(const PanelRecord& r) {
            (r.reply[1] == 0x90 || r.reply[1] == 0xD0) && r.reply[2] == 0;
 }
 
+bool isInputMessage(win::UINT message) {
+    return (message >= 0x0100 && message <= 0x0109) || (message >= 0x0200 && message <= 0x020E);
+}
+
+bool isKeyZero(const sim::Delivery& d) {
+    return d.message == win::WM_KEYDOWN && (d.wParam == '0' || d.wParam == win::VK_NUMPAD0) &&
+           !(d.lParam & kAutoRepeat);
+}
+
+// What the runs of one process have reached, over all inputs: a replayed corpus must reach
+// each of these at least once.
+enum Milestone {
+    DiagAcknowledged,
+    CalInAcknowledged,
+    PointAcknowledged,
+    CalOutAcknowledged,
+    BoxShown,
+    DialogOk,
+    DialogCancel,
+    IgnoredWhileModal,
+    kMilestoneCount
+};
+const char* const kMilestoneNames[kMilestoneCount] = {"an acknowledged DIAG",
+                                                      "an acknowledged CAL-IN",
+                                                      "an acknowledged CAL-POINT",
+                                                      "an acknowledged CAL-OUT",
+                                                      "a message box",
+                                                      "the setup dialog's OK",
+                                                      "the setup dialog's Cancel",
+                                                      "input while a box or the dialog is up"};
+long milestones[kMilestoneCount] = {};
+
 } // namespace
 
 // ---- the cursor by the program's rules ------------------------------------------------------
@@ -123,21 +155,31 @@ void Checks::onDelivery(const sim::Delivery& d) {
                 sim::calls().size(),
                 sim::messageBoxes().size(),
                 requests_,
-                true,
+                false,
                 {}};
-        if (d.message == win::WM_USER) {
-            f.startDue = startsPosted_ > 0;
+        if (d.modal > 0 && (isInputMessage(d.message) || d.message == win::WM_USER)) {
+            f.changesNothing = true;
+            ++milestones[IgnoredWhileModal];
+        } else if (d.message == win::WM_USER) {
+            f.changesNothing = startsPosted_ == 0;
             startsPosted_ = 0;
-            if (!f.startDue)
-                f.globals = currentGlobals();
         }
-        // Boxes and the dialog leave the cursor as it was: only messages outside them count.
+        if (f.changesNothing)
+            f.globals = currentGlobals();
+        // Boxes and the dialog leave the cursor and the screen as they were: only messages
+        // outside them count.
         if (d.modal == 0) {
             if (d.message == win::WM_KEYDOWN && d.wParam == win::VK_TAB &&
                 !(d.lParam & kAutoRepeat))
                 cursor_.shown ? cursor_.hide() : cursor_.show();
             if (d.message == win::WM_SETFOCUS || d.message == win::WM_KILLFOCUS)
                 cursor_.show();
+            if (isKeyZero(d)) {
+                testScreen_ = !testScreen_;
+                target_ = 0;
+            }
+            if (d.message == win::WM_LBUTTONDOWN || d.message == win::WM_LBUTTONUP)
+                pressed_ = d.message == win::WM_LBUTTONDOWN;
         }
         frames_.push_back(f);
         return;
@@ -150,14 +192,15 @@ void Checks::onDelivery(const sim::Delivery& d) {
              d.message, sim::openDrawingContexts(), sim::openPaints(), f.drawingContexts, f.paints);
     if (sim::openDeviceHandles() != f.devices)
         fail("message %04X returned with a device handle open", d.message);
-    if (d.message == win::WM_USER && !f.startDue) {
+    if (f.changesNothing) {
+        const char* what = d.modal > 0 ? "while a box or the dialog was up" : "that was not due";
         if (sim::calls().size() != f.calls)
-            fail("a WM_USER that was not due made %zu calls, the first %s",
+            fail("message %04X %s made %zu calls, the first %s", d.message, what,
                  sim::calls().size() - f.calls, std::string(sim::calls()[f.calls].name).c_str());
         if (requests_ != f.requests || sim::messageBoxes().size() != f.boxes)
-            fail("a WM_USER that was not due sent a request or showed a box");
+            fail("message %04X %s sent a request or showed a box", d.message, what);
         if (!sameGlobals(currentGlobals(), f.globals))
-            fail("a WM_USER that was not due changed the program's state");
+            fail("message %04X %s changed the program's state", d.message, what);
     }
     if (d.message == win::WM_DESTROY) {
         int opens = 0;
@@ -176,6 +219,7 @@ void Checks::onDelivery(const sim::Delivery& d) {
 
 void Checks::watchNextBox() {
     sim::whileNextBoxIsUp([this] {
+        ++milestones[BoxShown];
         if (trace_)
             std::fprintf(stderr, "  box     %s\n", sim::messageBoxes().back().caption.c_str());
         checkWhileModal("message box");
@@ -251,6 +295,7 @@ void Checks::checkRequest(const PanelRecord& r) {
         if (diagAcknowledged_)
             fail("DIAG again after it was acknowledged");
         diagAcknowledged_ = ok;
+        milestones[DiagAcknowledged] += ok;
         break;
     case 0x84: {
         unsigned char grid = settings_.pointCountId == 21 ? 0x25 : 0x1B;
@@ -269,6 +314,7 @@ void Checks::checkRequest(const PanelRecord& r) {
         calibrating_ = ok;
         targets_ = grid == 0x25 ? 20 : 9;
         points_ = 0;
+        milestones[CalInAcknowledged] += ok;
         break;
     }
     case 0x86:
@@ -276,13 +322,18 @@ void Checks::checkRequest(const PanelRecord& r) {
             fail("CAL-POINT of %u bytes", r.length);
         if (calibrating_ && ok && ++points_ > targets_)
             fail("acknowledged CAL-POINT %d of a calibration with %d targets", points_, targets_);
+        target_ += ok;
+        milestones[PointAcknowledged] += ok;
         break;
     case 0x85:
         if (r.length != 5 || b[1] != 0 || b[2] != 0x20 || b[3] != 0 || b[4] != 0x20)
             fail("CAL-OUT of %u bytes, not 85 00 20 00 20", r.length);
         if (calibrating_ && points_ != targets_)
             fail("CAL-OUT after %d acknowledged points of %d targets", points_, targets_);
-        calibrating_ = false;
+        // A refused CAL-OUT leaves the controller in its calibration, with every point taken.
+        calibrating_ = calibrating_ && !ok;
+        testScreen_ = testScreen_ || ok;
+        milestones[CalOutAcknowledged] += ok;
         break;
     case 0x80:
         if (r.length != 1)
@@ -295,8 +346,8 @@ void Checks::checkRequest(const PanelRecord& r) {
     lastRequest_ = code;
 }
 
-// Once the setup dialog has ended: OK has committed the user's choices, Cancel nothing, and
-// either way the targets start again from the first.
+// Once the setup dialog has ended: OK has committed the user's choices and starts the targets
+// again from the first; Cancel changes nothing.
 void Checks::applyDialogOutcome() {
     if (!dialog_.active || sim::dialogs().size() <= dialog_.index ||
         !sim::dialogs()[dialog_.index].ended)
@@ -305,9 +356,12 @@ void Checks::applyDialogOutcome() {
     if (sim::dialogs()[dialog_.index].result != (dialog_.ok ? 1 : 0))
         fail("the setup dialog ended with %d after %s", int(sim::dialogs()[dialog_.index].result),
              dialog_.ok ? "OK" : "Cancel");
-    if (dialog_.ok)
-        settings_ = dialog_.chosen;
+    ++milestones[dialog_.ok ? DialogOk : DialogCancel];
+    if (!dialog_.ok)
+        return;
+    settings_ = dialog_.chosen;
     points_ = 0;
+    target_ = 0;
 }
 
 // Made just before key 1 is pressed: the choices the clicks make start from the settings now.
@@ -346,12 +400,15 @@ std::vector<sim::DialogAction> Checks::dialogScript(const DialogPlan& plan) {
             actions.push_back(sim::dialogKey(win::VK_TAB));
             break;
         default:
-            actions.push_back(sim::inspect([value = m.value](const sim::OpenDialog&) {
-                if (value == 1)
-                    sim::postFromAnotherProgram(win::WM_USER, 0, 0);
-                else if (value == 2)
-                    sim::windowPassesOver(win::RECT{0, 0, 4096, 4096});
-            }));
+            actions.push_back(
+                sim::inspect([value = m.value, screen = screen_](const sim::OpenDialog&) {
+                    if (value == 1)
+                        sim::postFromAnotherProgram(win::WM_USER, 0, 0);
+                    else if (value == 2)
+                        sim::windowPassesOver(win::RECT{0, 0, 4096, 4096});
+                    else if (value >= kElsewherePost)
+                        postInput(screen, value - kElsewherePost);
+                }));
             break;
         }
     }
@@ -419,15 +476,17 @@ void Checks::checkQuiet(const char* when) const {
 // current target's own mark.
 void Checks::checkScreen() const {
     int lineHeight = screen_.textHeight + screen_.externalLeading;
-    bool test = calibState.testScreen != 0;
+    if (calibState.testScreen != int(testScreen_))
+        fail("the %s screen is up, the other one expected", testScreen_ ? "calibration" : "test");
     int total = settings_.pointCountId == 21 ? 20 : 9;
-    if (!test && (calibState.pointIndex < 0 || calibState.pointIndex >= total))
-        fail("target %d of %d on the calibration screen", calibState.pointIndex, total);
-    win::POINT current = test ? win::POINT{-100, -100}
-                              : targetAt(settings_.pointCountId, calibState.pointIndex, screen_);
-    if (!test && !isMark(sim::pixel(current.x, current.y)))
-        fail("target %d at %ld, %ld shows %06X", calibState.pointIndex, long(current.x),
-             long(current.y), sim::pixel(current.x, current.y));
+    if (!testScreen_ && target_ >= total)
+        fail("target %d of %d on the calibration screen", target_, total);
+    win::POINT current =
+        testScreen_ ? win::POINT{-100, -100} : targetAt(settings_.pointCountId, target_, screen_);
+    win::COLORREF shown = sim::pixel(current.x, current.y);
+    if (!testScreen_ && shown != kRedMark && !(pressed_ && shown == kBlueMark))
+        fail("target %d at %ld, %ld shows %06X%s", target_, long(current.x), long(current.y), shown,
+             pressed_ ? "" : ", with no press in the window");
     for (int layout : {20, 21})
         for (int i = 0; i < (layout == 21 ? 20 : 9); ++i) {
             win::POINT p = targetAt(layout, i, screen_);
@@ -435,9 +494,9 @@ void Checks::checkScreen() const {
             bool underCurrent = (dx <= 1 && dy <= 12) || (dy <= 1 && dx <= 12);
             if (!underCurrent && isMark(sim::pixel(p.x, p.y)))
                 fail("a mark at %ld, %ld on the %s screen, target %d current", long(p.x), long(p.y),
-                     test ? "test" : "calibration", calibState.pointIndex);
+                     testScreen_ ? "test" : "calibration", target_);
         }
-    if (!test)
+    if (!testScreen_)
         return;
     int row = calibState.barAtTop ? lineHeight + 1 : screen_.height - lineHeight - 1;
     if (row >= 0 && row < screen_.height)
@@ -449,6 +508,8 @@ void Checks::checkScreen() const {
 void Checks::stepDone() {
     follow();
     applyDialogOutcome();
+    if (!frames_.empty())
+        return; // the step's input went to a box that is still up; checked once it is gone
     if (dialogExpected_)
         fail("key 1 on the calibration screen did not open the setup dialog");
     checkQuiet("after a step");
@@ -471,6 +532,27 @@ void Checks::runDone(int exitCode) {
     if (trace_)
         std::fprintf(stderr, "  end     %zu dialogs, %zu inputs left\n", sim::dialogs().size(),
                      sim::pendingInput());
+}
+
+int Checks::milestonesMissed() {
+    int missed = 0;
+    for (int m = 0; m < kMilestoneCount; ++m)
+        if (milestones[m] == 0) {
+            std::fprintf(stderr, "panelcal_fuzz: no run reached %s\n", kMilestoneNames[m]);
+            ++missed;
+        }
+    return missed;
+}
+
+void postInput(const Screen& screen, int which) {
+    const Posted& p = kPosted[which % kPostedCount];
+    if (p.message == win::WM_KEYDOWN) {
+        sim::postFromAnotherProgram(win::WM_KEYDOWN, static_cast<win::WPARAM>(p.key), 1);
+        return;
+    }
+    win::WPARAM buttons = p.message == win::WM_LBUTTONUP ? 0 : 1; // MK_LBUTTON while down
+    win::LPARAM middle = ((screen.height / 2) << 16) | (screen.width / 2);
+    sim::postFromAnotherProgram(p.message, buttons, middle);
 }
 
 } // namespace fuzz

@@ -9,19 +9,22 @@
 //    byte and area parameters of the settings the setup dialog's OK last committed. DIAG is
 //    not sent again once acknowledged.
 //  - A calibration the controller acknowledged gets exactly one acknowledged CAL-POINT per
-//    target of its grid byte before CAL-OUT, counted since it began or since the setup dialog
-//    last closed (which starts the targets again without telling the controller), until a
-//    command finds no device (the two may part ways then).
+//    target of its grid byte before CAL-OUT, counted since it began, also past a refused
+//    CAL-OUT, until a command finds no device (the two may part ways then). The setup dialog's
+//    Cancel leaves the count as it is, since the targets go on from the current one.
 //  - Destroying the window sends one CAL-ABORT (tried, when the device is absent) and nothing
 //    else; afterwards only CAL-ABORT may follow.
 //  - A WM_USER that no start request of the program's own made due changes nothing: no call,
-//    no request, no box, the program's state as it was.
+//    no request, no box, the program's state as it was. Nor does any input message or WM_USER
+//    that reaches the window while a message box or the setup dialog is up (other programs
+//    post them; the user's own input goes to the box or dialog).
 //  - The cursor follows the program's rules (Tab toggles, focus messages show, boxes and the
 //    dialog show it while up and leave it as it was), counter included.
 //  - Key 1 on the calibration screen opens the setup dialog, with the current choices checked
 //    and the focus on the panel size; clicks check their choices; OK commits them, Cancel not.
-//  - Once painted, the calibration screen shows the current target in red or blue and no other
-//    mark, the test screen no mark and its separator across the width.
+//  - Once painted, the calibration screen shows the current target, counted here from the
+//    acknowledged points, in red (blue only while a press the window got is not yet released)
+//    and no other mark; the test screen no mark and its separator across the width.
 //  - The input's ending (Esc, Enter or WM_CLOSE) ends the program with exit code 0.
 #pragma once
 
@@ -45,6 +48,9 @@ class Checks {
     std::vector<sim::DialogAction> dialogScript(const DialogPlan& plan);
     // Once the program has returned exitCode.
     void runDone(int exitCode);
+    // After a replay of many inputs, such as the seed corpus: the milestones that no run
+    // reached, on stderr, and their number. A corpus whose runs get nowhere checks nothing.
+    static int milestonesMissed();
 
   private:
     // The cursor as the program's rules have it, from the messages it got: Tab toggles,
@@ -63,8 +69,8 @@ class Checks {
         int drawingContexts, paints, devices;
         std::size_t calls, boxes;
         unsigned long long requests;
-        bool startDue;
-        ProgramGlobals globals; // a WM_USER that is not due: the program as it was
+        bool changesNothing;    // a WM_USER not due, or input or WM_USER while a box is up
+        ProgramGlobals globals; // the program as it was then
     };
     struct PendingDialog {
         bool active = false;
@@ -101,7 +107,15 @@ class Checks {
     int targets_ = 0;
     int points_ = 0;
     unsigned char lastRequest_ = 0;
+    // The screen as the program's rules make it: which screen, the current target (acknowledged
+    // points since the targets last started from the first), and a press not yet released.
+    bool testScreen_ = false;
+    int target_ = 0;
+    bool pressed_ = false;
     bool trace_ = false; // PANELCAL_FUZZ_TRACE set: every request and box goes to stderr
 };
+
+// Another program posts kPosted[which] to the main window.
+void postInput(const Screen& screen, int which);
 
 } // namespace fuzz

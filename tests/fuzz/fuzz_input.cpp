@@ -58,7 +58,7 @@ DialogPlan readDialog(Reader& in) {
         if (move.kind == DialogMove::Click || move.kind == DialogMove::DoubleClick)
             move.value %= kRadioCount;
         else
-            move.value %= 4;
+            move.value %= kElsewhereValues;
         plan.moves.push_back(move);
     }
     plan.end = static_cast<DialogEnd>(in.next() % static_cast<int>(DialogEnd::kCount));
@@ -144,6 +144,8 @@ Step readStep(Reader& in, std::uint8_t op, Screen screen) {
         s.box.kind = static_cast<BoxAction::Kind>(in.next() % BoxAction::kKindCount);
         if (s.box.kind == BoxAction::Controller)
             s.box.change = readChange(in);
+        if (s.box.kind == BoxAction::PostInput)
+            s.box.input.which = static_cast<std::uint8_t>(in.next() % kPostedCount);
         break;
     case Step::Touches:
         s.count = in.next() % 24 + 1;
@@ -239,6 +241,8 @@ void putStep(std::vector<std::uint8_t>& out, const Step& s, Screen screen) {
         out.push_back(s.box.kind);
         if (s.box.kind == BoxAction::Controller)
             putChange(out, s.box.change);
+        if (s.box.kind == BoxAction::PostInput)
+            out.push_back(s.box.input.which);
         break;
     case Step::Touches:
         out.push_back(static_cast<std::uint8_t>(s.count - 1));

@@ -9,7 +9,8 @@
 
 namespace fuzz {
 
-// How the input ends; after it the program must exit with 0.
+// How the input ends, after a Space that answers a box still up; after it the program must
+// exit with 0.
 enum class Ending : std::uint8_t { EscThenEnter, EnterThenEsc, Close };
 
 struct Setup {
@@ -49,18 +50,35 @@ struct ControllerChange {
     std::uint8_t value;
 };
 
+// Another program posts a mouse or key message to the main window: which one (see kPosted).
+struct PostedInput {
+    std::uint8_t which;
+};
+
 // What happens in another program while the next message box is up.
 struct BoxAction {
-    enum Kind : std::uint8_t { PostStart, PostClose, PassOver, Controller, kKindCount } kind;
+    enum Kind : std::uint8_t {
+        PostStart,
+        PostClose,
+        PassOver,
+        Controller,
+        PostInput,
+        kKindCount
+    } kind;
     ControllerChange change; // Controller only
+    PostedInput input;       // PostInput only
 };
 
 // The user's actions in the setup dialog: clicks on radio buttons (single or double), Tab,
 // other programs' doings, then one action that ends the dialog.
 struct DialogMove {
     enum Kind : std::uint8_t { Click, DoubleClick, Tab, Elsewhere, kKindCount } kind;
-    std::uint8_t value; // radio button (index into kRadios) or, for Elsewhere, what happens
+    // Radio button (index into kRadios) or, for Elsewhere, what happens: 1 WM_USER, 2 a window
+    // passes over, from kElsewherePost on a posted input message (kPosted), else nothing.
+    std::uint8_t value;
 };
+constexpr int kElsewhereValues = 8;
+constexpr int kElsewherePost = 3;
 enum class DialogEnd : std::uint8_t { ClickOk, ClickCancel, Enter, Esc, DoubleClickOk, kCount };
 struct DialogPlan {
     std::vector<DialogMove> moves;
@@ -106,6 +124,17 @@ struct Step {
 // Virtual keys a step can press: the program's own, and others.
 constexpr int kKeys[] = {'0', '1',  0x09, 0x0D, 0x1B, 0x2E, 0x60, 0x61,
                          'A', 0x20, '2',  0x73, 0x10, 0x2D, 0x08, 0xFF};
+
+// The input messages other programs post: a press, a move and a release at the middle of the
+// screen (with MK_LBUTTON while down), and the program's keys 0, 1, Tab, Enter, Esc, Delete.
+struct Posted {
+    unsigned message;
+    int key; // WM_KEYDOWN only
+};
+constexpr Posted kPosted[] = {{0x0201, 0},    {0x0200, 0},    {0x0202, 0},
+                              {0x0100, '0'},  {0x0100, '1'},  {0x0100, 0x09},
+                              {0x0100, 0x0D}, {0x0100, 0x1B}, {0x0100, 0x2E}};
+constexpr int kPostedCount = sizeof kPosted / sizeof kPosted[0];
 
 struct Input {
     Setup setup;

@@ -81,6 +81,21 @@ Step whileBoxUp(BoxAction::Kind kind) {
     return s;
 }
 
+// Another program posts kPosted[which] while the next box is up.
+Step postedWhileBoxUp(int which) {
+    Step s = whileBoxUp(BoxAction::PostInput);
+    s.box.input.which = static_cast<std::uint8_t>(which);
+    return s;
+}
+
+// Another program posts kPosted[which] while the setup dialog is up.
+DialogMove postedInDialog(int which) {
+    return DialogMove{DialogMove::Elsewhere, static_cast<std::uint8_t>(kElsewherePost + which)};
+}
+
+// Indices into kPosted.
+constexpr int kPostedPress = 0, kPostedRelease = 2, kPostedKeyZero = 3, kPostedKeyOne = 4;
+
 // Values of ControllerChange::Refuse: command (index into none, all, 80, 84, 85, 86, 89, an
 // unknown one) and occurrence (0: every one).
 std::uint8_t refuse(int command, int occurrence = 0) {
@@ -118,7 +133,7 @@ std::vector<Seed> seeds() {
                                         {set(ControllerChange::Refuse, refuse(kCalPoint, 2))})});
     out.push_back({"calin-refused-after-setup",
                    run({touches(2), controller(ControllerChange::Refuse, refuse(kCalIn, 2)),
-                        setup({click(13)}, DialogEnd::ClickOk), touches(9)})});
+                        setup({click(13)}, DialogEnd::ClickOk), key(0x0D), touches(9)})});
     out.push_back(
         {"diag-error", run({}, Ending::EscThenEnter, {set(ControllerChange::DiagError, 12)})});
     out.push_back({"cut-replies",
@@ -137,7 +152,7 @@ std::vector<Seed> seeds() {
                    run({touches(3), controller(ControllerChange::DeviceAbsent, 1), touches(6)})});
     out.push_back({"setup-while-device-absent",
                    run({touches(3), controller(ControllerChange::DeviceAbsent, 1),
-                        setup({click(21)}, DialogEnd::ClickOk),
+                        setup({click(21)}, DialogEnd::ClickOk), key(0x0D),
                         controller(ControllerChange::DeviceAbsent, 0), touches(20)})});
     out.push_back(
         {"test-screen-strokes",
@@ -155,6 +170,27 @@ std::vector<Seed> seeds() {
     out.push_back({"closed-while-calout-box-up",
                    run({whileBoxUp(BoxAction::PostClose), touches(9)}, Ending::EscThenEnter,
                        {set(ControllerChange::Refuse, refuse(kCalOut))})});
+    out.push_back(
+        {"input-posted-under-the-calout-box",
+         run({postedWhileBoxUp(kPostedPress), postedWhileBoxUp(kPostedRelease),
+              postedWhileBoxUp(kPostedKeyOne), postedWhileBoxUp(kPostedKeyZero), touches(9)},
+             Ending::EscThenEnter, {set(ControllerChange::Refuse, refuse(kCalOut))})});
+    out.push_back({"input-posted-under-the-diag-box",
+                   run({postedWhileBoxUp(kPostedPress), postedWhileBoxUp(kPostedRelease)},
+                       Ending::EscThenEnter, {set(ControllerChange::DiagError, 17)})});
+    out.push_back({"input-posted-under-the-dialog",
+                   run({touches(2),
+                        setup({postedInDialog(kPostedPress), postedInDialog(kPostedRelease),
+                               postedInDialog(kPostedKeyOne), postedInDialog(kPostedKeyZero)},
+                              DialogEnd::ClickCancel),
+                        touches(7)})});
+    out.push_back(
+        {"cancel-keeps-the-targets",
+         run({touches(4), setup({click(21)}, DialogEnd::ClickCancel), touches(5), key(0x0D)})});
+    out.push_back({"input-queued-before-the-calout-box",
+                   run({touches(8), touches(1), touches(2, true), key('1', true), key(0x20, true),
+                        key('0', true)},
+                       Ending::EscThenEnter, {set(ControllerChange::Refuse, refuse(kCalOut))})});
     Input cursor = run({key(0x09), step(Step::FocusAway), key(0x09), repeatedKey(0x09), key(0x09),
                         setup({}, DialogEnd::ClickCancel), key('0'),
                         controller(ControllerChange::Refuse, refuse(kCalIn)), key('0')});

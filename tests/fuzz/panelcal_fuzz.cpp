@@ -74,8 +74,8 @@ void change(const fuzz::ControllerChange& c) {
     }
 }
 
-void whileBoxUp(const fuzz::BoxAction& action) {
-    sim::whileNextBoxIsUp([action] {
+void whileBoxUp(const fuzz::BoxAction& action, const fuzz::Screen& screen) {
+    sim::whileNextBoxIsUp([action, screen] {
         switch (action.kind) {
         case fuzz::BoxAction::PostStart:
             sim::postFromAnotherProgram(win::WM_USER, 0, 0);
@@ -86,6 +86,9 @@ void whileBoxUp(const fuzz::BoxAction& action) {
         case fuzz::BoxAction::PassOver:
             sim::windowPassesOver(win::RECT{0, 0, 4096, 4096});
             break;
+        case fuzz::BoxAction::PostInput:
+            fuzz::postInput(screen, action.input.which);
+            break;
         default:
             change(action.change);
             break;
@@ -94,12 +97,13 @@ void whileBoxUp(const fuzz::BoxAction& action) {
 }
 
 // The key 1 opens the setup dialog on the calibration screen; its script is given just
-// before, so that a key that opens nothing leaves no script behind for a later dialog.
+// before, so that a key that opens nothing leaves no script behind for a later dialog. While a
+// box is up the key goes to the box.
 void pressKey(const fuzz::Step& step) {
     bool setupKey = (step.key == '1' || step.key == win::VK_NUMPAD1) && !step.autoRepeat;
     if (setupKey)
         sim::then([plan = step.dialog] {
-            if (sim::windowExists() && calibState.testScreen == 0)
+            if (sim::windowExists() && calibState.testScreen == 0 && !sim::modalWindowUp())
                 sim::scriptDialog(checks.dialogScript(plan));
         });
     sim::key(step.key, step.autoRepeat);
@@ -141,7 +145,7 @@ void scriptInput(const fuzz::Step& step, const fuzz::Screen& screen) {
         sim::then([c = step.change] { change(c); });
         break;
     case fuzz::Step::WhileBoxUp:
-        whileBoxUp(step.box);
+        whileBoxUp(step.box, screen);
         break;
     case fuzz::Step::Touches:
         for (int i = 0; i < step.count; ++i)
@@ -163,7 +167,10 @@ void scriptStep(const fuzz::Step& step, const fuzz::Screen& screen) {
         script();
 }
 
+// A box may still be up when the input ends: Space answers it first (and does nothing when
+// none is), since keys go to the box while it is up.
 void scriptEnding(fuzz::Ending ending) {
+    sim::key(0x20);
     switch (ending) {
     case fuzz::Ending::EscThenEnter:
         sim::key(win::VK_ESCAPE);
@@ -185,6 +192,12 @@ void scriptEnding(fuzz::Ending ending) {
 // of freed memory and shorter allocation stacks keep it fast; a report still names both.
 extern "C" const char* __asan_default_options() {
     return "quarantine_size_mb=16:malloc_context_size=16";
+}
+
+// The replay of a corpus (replay_main.cpp) asks, once every input has run, whether the runs
+// reached what a corpus must reach.
+int fuzzReplayMilestonesMissed() {
+    return fuzz::Checks::milestonesMissed();
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+int fuzzReplayMilestonesMissed();
 
 namespace {
 
@@ -29,9 +30,11 @@ int runFile(const std::filesystem::path& path) {
 
 int main(int argc, char** argv) {
     int failures = 0, runs = 0;
+    bool corpus = false;
     for (int i = 1; i < argc; ++i) {
         std::filesystem::path path(argv[i]);
         if (std::filesystem::is_directory(path)) {
+            corpus = true;
             for (const auto& entry : std::filesystem::directory_iterator(path))
                 if (entry.is_regular_file()) {
                     failures += runFile(entry.path());
@@ -43,5 +46,8 @@ int main(int argc, char** argv) {
         }
     }
     std::fprintf(stderr, "%d inputs run\n", runs);
+    // A folder is a corpus, whose runs together must get everywhere; single files are findings.
+    if (corpus && fuzzReplayMilestonesMissed() > 0)
+        ++failures;
     return failures || runs == 0 ? 1 : 0;
 }
