@@ -1,6 +1,7 @@
 // Start-up, the main window, the language and the screen texts.
 #include "test_support.h"
 
+#include "calib/controller.h"
 #include "calib/startup.h"
 #include "settings/language.h"
 #include "settings/screen_texts.h"
@@ -40,6 +41,34 @@ TEST_F(Startup, FullScreenTopmostWindowPaintedBeforeTheFirstCommand) {
     ASSERT_LT(firstRequest, order.size()) << "no request was sent";
     EXPECT_EQ(firstRequest, 3 + 150u) << "three text lines and the red cross before DIAG";
     EXPECT_EQ(order[firstRequest], "DeviceIoControl 89 00");
+}
+
+TEST_F(Startup, PressAndHoldFlicksAndPenFeedbackAreSwitchedOff) {
+    // TABLET_DISABLE_PRESSANDHOLD, _PENTAPFEEDBACK, _PENBARRELFEEDBACK and _FLICKS: the answer
+    // to Windows 7's question, and the property that Windows 8 and later read.
+    static const win::LRESULT kOff = 0x00010019;
+    sim::then([] {
+        EXPECT_EQ(calibWindowProc(sim::mainWindow(), win::WM_TABLET_QUERYSYSTEMGESTURESTATUS, 0,
+                                  (300 << 16) | 200),
+                  kOff);
+        EXPECT_EQ(sim::windowProperty("MicrosoftTabletPenServiceProperty"),
+                  reinterpret_cast<win::HANDLE>(kOff));
+    });
+    sim::key(win::VK_ESCAPE);
+    expectCleanEnd(sim::runToExit()); // and the property is taken off before the window goes
+}
+
+TEST_F(Startup, NoInputMethodAndTheForegroundAskedFor) {
+    // Started without activation, as from a program that is not in the foreground.
+    sim::then([] {
+        EXPECT_FALSE(sim::windowHasInputContext());
+        EXPECT_TRUE(sim::windowHasFocus());
+    });
+    sim::key(win::VK_ESCAPE);
+    expectCleanEnd(sim::runToExit(4)); // SW_SHOWNOACTIVATE
+    EXPECT_EQ(
+        sim::callsNamed({"ImmAssociateContext", "ShowWindow", "SetForegroundWindow"}),
+        (std::vector<std::string>{"ImmAssociateContext 0", "ShowWindow 4", "SetForegroundWindow"}));
 }
 
 TEST_F(Startup, LineHeightIncludesExternalLeading) {

@@ -237,6 +237,8 @@ win::LRESULT calibWindowProc(win::HWND window, win::UINT message, win::WPARAM wP
     case win::WM_KILLFOCUS:
         setCursorVisibility(CursorShow);
         return 0;
+    case win::WM_TABLET_QUERYSYSTEMGESTURESTATUS:
+        return kTabletGesturesOff;
     default:
         return win::DefWindowProcA(window, message, wParam, lParam);
     }

@@ -5,6 +5,7 @@
 #include "settings/language.h"
 
 win::HINSTANCE programInstance = nullptr;
+const char kTabletPenServiceProperty[] = "MicrosoftTabletPenServiceProperty";
 
 namespace {
 
@@ -39,6 +40,10 @@ int runProgram(win::HINSTANCE instance, int showValue) {
         return 0; // without a window no WM_QUIT could ever come
 
     win::ShowWindow(window, showValue);
+    // Started by a program that is not in the foreground (at logon, by a scheduled task or a
+    // remote tool), the window is shown but not active, and keys would go to the window that
+    // was. Windows may refuse, which does no harm: the first touch activates it.
+    win::SetForegroundWindow(window);
     // The calibration screen is painted before anything is sent to the controller.
     win::UpdateWindow(window);
     postStartRequest(window);
@@ -61,10 +66,17 @@ win::LRESULT onCreate(win::HWND window, const win::CREATESTRUCTA* creation) {
 
     programInstance = creation->hInstance;
     detectLanguage();
+
+    // With a Japanese input method on, the digits would start a composition over the window
+    // and the next Enter would commit it: the window takes no input method at all.
+    win::ImmAssociateContext(window, nullptr);
+    win::SetPropA(window, kTabletPenServiceProperty,
+                  reinterpret_cast<win::HANDLE>(static_cast<std::uintptr_t>(kTabletGesturesOff)));
     return 0;
 }
 
-win::LRESULT onDestroy(win::HWND) {
+win::LRESULT onDestroy(win::HWND window) {
+    win::RemovePropA(window, kTabletPenServiceProperty); // a window takes none of them along
     // Every end of the run leaves the controller out of calibration.
     sendCalAbort();
     win::PostQuitMessage(0);

@@ -35,6 +35,7 @@ typedef struct HCURSORTag* HCURSOR;
 typedef struct HICONTag* HICON;
 typedef struct HBRUSHTag* HBRUSH;
 typedef struct HMENUTag* HMENU;
+typedef struct HIMCTag* HIMC;
 typedef void* HGDIOBJ;
 typedef void* HANDLE;
 
@@ -140,6 +141,7 @@ constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_TABLET_QUERYSYSTEMGESTURESTATUS = 0x02CC;
 constexpr UINT WM_USER = 0x0400;
 
 // Virtual keys.
@@ -220,6 +222,12 @@ BOOL CheckRadioButton(HWND dialog, int firstId, int lastId, int checkId);
 HWND GetDlgItem(HWND dialog, int id);
 HWND SetFocus(HWND window);
 int ShowCursor(BOOL show);
+BOOL SetForegroundWindow(HWND window);
+BOOL SetPropA(HWND window, const char* name, HANDLE data);
+HANDLE RemovePropA(HWND window, const char* name);
+
+// IMM32 (a system DLL on every Windows from XP on)
+HIMC ImmAssociateContext(HWND window, HIMC context);
 
 // GDI32
 HGDIOBJ GetStockObject(int index);

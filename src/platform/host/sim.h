@@ -186,6 +186,10 @@ int shownWith();        // show value ShowWindow received, -1 if never called
 win::HWND mainWindow(); // the window's handle, nullptr if none exists
 bool windowHasFocus();
 bool windowNeedsPaint(); // part of the window is invalid
+// The input method's context the window has (the default one from its creation on, until
+// ImmAssociateContext takes it away), and a property SetPropA gave it (nullptr if none).
+bool windowHasInputContext();
+win::HANDLE windowProperty(const std::string& name);
 
 // A window class as RegisterClassExA stored it. The stock brush and system cursor handles
 // that GetStockObject and LoadCursorA return are recognised (-1 and 0 when not).
@@ -246,6 +250,10 @@ const std::vector<TextRecord>& texts(); // every TextOutA, in order
 //   GetDlgItem             id                               GetDlgItem <id>
 //   SetFocus               control id (0: none or a window) SetFocus <id>
 //   ShowCursor             show (0/1), new counter          ShowCursor <show>
+//   SetForegroundWindow    -                                SetForegroundWindow
+//   SetPropA / RemovePropA data (hex) / -                   SetPropA <name> <data hex>
+//                                                           RemovePropA <name>
+//   ImmAssociateContext    1 if a context was given         ImmAssociateContext <0 or 1>
 //   GetStockObject         index                            GetStockObject <index>
 //   GetTextMetricsA        -                                GetTextMetricsA
 //   GetTextExtentPoint32A  count (text in bytes)            GetTextExtentPoint32A <count>

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace sim {
@@ -38,8 +39,10 @@ struct MainWindow {
     win::DWORD exStyle = 0;
     win::RECT rect = {0, 0, 0, 0}; // screen coordinates
     win::HBRUSH background = nullptr;
-    bool activated = false; // the first activating ShowWindow has happened
-    bool enabled = true;    // a message box or dialog it owns disables it while up
+    bool activated = false;           // the first activating ShowWindow has happened
+    bool enabled = true;              // a message box or dialog it owns disables it while up
+    win::HIMC inputContext = nullptr; // the thread's default one from creation on
+    std::vector<std::pair<std::string, win::HANDLE>> properties; // SetPropA's list
     // Invalid area in client coordinates (a bounding rectangle), and whether the
     // background is to be erased when it is painted.
     bool invalid = false;

@@ -18,6 +18,8 @@ constexpr win::WPARAM kMkLButton = 0x0001;
 constexpr int kMaxPaintRepeats = 1000;
 // A program that keeps posting to itself would never wait for input.
 constexpr std::uint64_t kMaxWaits = 5000000;
+// The input method's context that every window of the thread has by default.
+constexpr std::uintptr_t kDefaultInputContext = 0x00D00000;
 
 bool sameName(const std::string& a, const char* b) {
     size_t i = 0;
@@ -172,6 +174,9 @@ void destroyMainWindow() {
     if (s.focus == s.window.handle)
         setFocusWindow(nullptr);
     sendToMainWindow(win::WM_DESTROY, 0, 0);
+    if (!s.window.properties.empty())
+        noteError("the window was destroyed with its property " + s.window.properties[0].first +
+                  " still set");
     win::HWND gone = s.window.handle;
     s.window.exists = false;
     s.window.destroying = false;
@@ -388,6 +393,17 @@ bool windowHasFocus() {
     return isMainWindow(state().focus);
 }
 
+bool windowHasInputContext() {
+    return state().window.exists && state().window.inputContext != nullptr;
+}
+
+win::HANDLE windowProperty(const std::string& name) {
+    for (const auto& p : state().window.properties)
+        if (sameName(p.first, name.c_str()))
+            return p.second;
+    return nullptr;
+}
+
 bool modalWindowUp() {
     return state().modalCalls > 0;
 }
@@ -472,6 +488,9 @@ HWND CreateWindowExA(DWORD exStyle, const char* className, const char* windowNam
     w.rect = RECT{x, y, x + width, y + height};
     w.background = wc->background;
     w.activated = false;
+    w.enabled = true;
+    w.inputContext = reinterpret_cast<HIMC>(kDefaultInputContext);
+    w.properties.clear();
     // A new window is invalid as a whole, so that its first UpdateWindow paints it.
     w.invalid = width > 0 && height > 0;
     w.invalidRect = RECT{0, 0, width, height};
@@ -665,6 +684,63 @@ BOOL DestroyWindow(HWND window) {
 BOOL MessageBeep(UINT type) {
     record("MessageBeep", hex(type), type);
     return TRUE;
+}
+
+BOOL SetForegroundWindow(HWND window) {
+    State& s = state();
+    record("SetForegroundWindow", "");
+    if (!isMainWindow(window)) {
+        s.lastError = kErrorInvalidWindowHandle;
+        return FALSE;
+    }
+    // Activated, the window takes the keyboard focus (unless a box or dialog of its own has it).
+    if (s.modalCalls == 0 && s.focus != window)
+        setFocusWindow(window);
+    return TRUE;
+}
+
+BOOL SetPropA(HWND window, const char* name, HANDLE data) {
+    State& s = state();
+    std::string key = name && isName(name) ? name : "";
+    record("SetPropA", key + " " + hex(reinterpret_cast<std::uintptr_t>(data)),
+           static_cast<std::int64_t>(reinterpret_cast<std::uintptr_t>(data)), 0, 0, 0, key);
+    if (!isMainWindow(window) || key.empty()) {
+        s.lastError = kErrorInvalidParameter;
+        return FALSE;
+    }
+    for (auto& p : s.window.properties)
+        if (sameName(p.first, name)) {
+            p.second = data;
+            return TRUE;
+        }
+    s.window.properties.emplace_back(key, data);
+    return TRUE;
+}
+
+HANDLE RemovePropA(HWND window, const char* name) {
+    State& s = state();
+    std::string key = name && isName(name) ? name : "";
+    record("RemovePropA", key, 0, 0, 0, 0, key);
+    if (!isMainWindow(window))
+        return nullptr;
+    std::vector<std::pair<std::string, HANDLE>>& list = s.window.properties;
+    for (auto it = list.begin(); it != list.end(); ++it)
+        if (sameName(it->first, name)) {
+            HANDLE data = it->second;
+            list.erase(it);
+            return data;
+        }
+    return nullptr;
+}
+
+HIMC ImmAssociateContext(HWND window, HIMC context) {
+    State& s = state();
+    record("ImmAssociateContext", context ? "1" : "0", context ? 1 : 0);
+    if (!isMainWindow(window))
+        return nullptr;
+    HIMC previous = s.window.inputContext;
+    s.window.inputContext = context;
+    return previous;
 }
 
 int ShowCursor(BOOL show) {

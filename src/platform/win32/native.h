@@ -16,6 +16,8 @@
 #endif
 #include <windows.h>
 
+#include <imm.h>
+
 #include <cstddef>
 
 namespace native {
@@ -138,6 +140,9 @@ inline ::HBRUSH cast(win::HBRUSH h) {
 inline ::HMENU cast(win::HMENU h) {
     return reinterpret_cast<::HMENU>(h);
 }
+inline ::HIMC cast(win::HIMC h) {
+    return reinterpret_cast<::HIMC>(h);
+}
 
 inline win::HWND seam(::HWND h) {
     return reinterpret_cast<win::HWND>(h);
@@ -150,6 +155,9 @@ inline win::HINSTANCE seam(::HINSTANCE h) {
 }
 inline win::HCURSOR seam(::HCURSOR h) {
     return reinterpret_cast<win::HCURSOR>(h);
+}
+inline win::HIMC seam(::HIMC h) {
+    return reinterpret_cast<win::HIMC>(h);
 }
 
 // One of the utility's texts, bytes in code page 932 (pure ASCII included), as UTF-16 for

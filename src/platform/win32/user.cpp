@@ -1,4 +1,4 @@
-// Window classes, windows, the message loop, painting and the cursor.
+// Window classes, windows, the message loop, painting, the cursor and the input method.
 #include "platform/win32/native.h"
 
 using native::cast;
@@ -149,6 +149,22 @@ HWND SetFocus(HWND window) {
 
 int ShowCursor(BOOL show) {
     return ::ShowCursor(show);
+}
+
+BOOL SetForegroundWindow(HWND window) {
+    return ::SetForegroundWindow(cast(window));
+}
+
+BOOL SetPropA(HWND window, const char* name, HANDLE data) {
+    return ::SetPropA(cast(window), name, data);
+}
+
+HANDLE RemovePropA(HWND window, const char* name) {
+    return ::RemovePropA(cast(window), name);
+}
+
+HIMC ImmAssociateContext(HWND window, HIMC context) {
+    return seam(::ImmAssociateContext(cast(window), cast(context)));
 }
 
 } // namespace win
