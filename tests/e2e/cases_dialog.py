@@ -385,8 +385,9 @@ def case_dialog_ok(c):
 
 @case
 def case_dialog_cancel(c):
-    """Changed selections, then Cancel: nothing is sent, the targets start again from the
-    first (still the 9-point grid), and the next opening shows the old selections."""
+    """Changed selections, then Cancel: nothing is sent and the targets go on from the current
+    one (still the 9-point grid), since the controller keeps the points it has taken; the next
+    opening shows the old selections."""
     rig = c.rig
     window = c.start_calibration()
     c.touch(0, "target0")
@@ -398,17 +399,17 @@ def case_dialog_cancel(c):
     click(c, dialog.centre(CANCEL_BUTTON))
     wait_closed(c, dialog)
     c.park_pointer()
-    c.wait_mark(0, RED, "first target red again after Cancel")
-    c.wait_mark(1, WHITE, "the second target gone")
     wait_dialog_area_white(c, dialog, "after Cancel")
+    c.wait_mark(1, RED, "the second target still current after Cancel")
+    check(c.mark_colour(TARGETS[0]) == WHITE, "the first target is drawn again")
     c.shot("after-cancel")
 
     # A touch is handled after the repaint: anything the repaint sent is logged before it.
-    press_and_release(c, TARGETS[0], "first target")
+    press_and_release(c, TARGETS[1], "second target")
     sent.append(CAL_POINT)
     check(rig.sent() == sent, "after Cancel and a touch: %r" % rig.sent()[2:])
-    c.wait_mark(1, RED, "the 9-point grid's second target next")
-    check(c.mark_colour(TARGETS_20[1]) == WHITE, "the 20-point grid's second target is drawn")
+    c.wait_mark(2, RED, "the 9-point grid's third target next")
+    check(c.mark_colour(TARGETS_20[2]) == WHITE, "the 20-point grid's third target is drawn")
 
     dialog = open_dialog(c, window)
     snapshot = c.shot("reopened")
@@ -416,7 +417,7 @@ def case_dialog_cancel(c):
     click(c, dialog.centre(CANCEL_BUTTON))
     wait_closed(c, dialog)
     c.park_pointer()
-    c.wait_mark(0, RED, "first target red again")
+    c.wait_mark(2, RED, "the third target still current")
     end_run(c, window, sent)
 
 
