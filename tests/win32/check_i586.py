@@ -25,6 +25,7 @@ and by its bytes).
 import bisect
 import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
@@ -41,12 +42,13 @@ PREFIXES = frozenset(b"\x26\x2e\x36\x3e\x64\x65\x66\x67\xf0\xf2\xf3")
 FORBIDDEN_NAMES = [
     (re.compile(r"cmov[a-z]+|fcmov[a-z]+|fu?comip?"), "Pentium Pro"),
     (re.compile(r"nop[wl]|endbr(32|64)|prefetch[a-z0-9]*"), "hint or multi-byte NOP"),
-    (re.compile(r"f?emms|[ls]dmxcsr|[lsm]fence|clflush[a-z]*|movnti|fisttp[a-z]*"
+    (re.compile(r"f?emms|ldmxcsr|stmxcsr|[lsm]fence|clflush[a-z]*|movnti|fisttp[a-z]*"
                 r"|fx(save|rstor)[a-z0-9]*|maskmovq"), "MMX or SSE"),
     (re.compile(r"popcnt|lzcnt|tzcnt|movbe|crc32[a-z]*|sys(enter|exit)|rdtscp"),
      "later than the Pentium"),
 ]
 VECTOR_REGISTER = re.compile(r"%(?:[xyz]?mm[0-9]+|k[0-7]\b)")
+HINT_OPCODE = re.compile(rb"\x0f[\x18-\x1f]")
 
 
 def disassemble(objdump, path, section):
@@ -102,7 +104,7 @@ def check(image, objdump):
                 errors += check_section(
                     image[raw : raw + size], pe.image_base + rva, disassemble(objdump, path, name),
                     name)
-    except (Fault, ValueError) as fault:
+    except (Fault, struct.error, ValueError) as fault:
         errors.append(str(fault) or type(fault).__name__)
     return errors
 
@@ -126,13 +128,11 @@ def check_section(code, start, listing, name):
 
     # The hint and multi-byte NOP opcodes in the raw bytes, whatever objdump calls them.
     starts = [address for address, _, _ in listing]
-    for i in range(len(code) - 1):
-        if code[i] != 0x0F or not 0x18 <= code[i + 1] <= 0x1F:
-            continue
-        address, insn, text = listing[bisect.bisect_right(starts, start + i) - 1]
-        if address + opcode(insn) == start + i:
+    for m in HINT_OPCODE.finditer(code):
+        address, insn, text = listing[bisect.bisect_right(starts, start + m.start()) - 1]
+        if address + opcode(insn) == start + m.start():
             errors.append("0x%x: bytes 0F %02X, a hint or multi-byte NOP opcode (%s)"
-                          % (address, code[i + 1], text))
+                          % (address, m.group()[1], text))
     return errors
 
 
@@ -183,7 +183,7 @@ def main(argv):
         for what, address, damaged in injected_copies(image, objdump):
             found = [e for e in check(damaged, objdump) if e.startswith("0x%x:" % address)]
             by_bytes = [e for e in found if " bytes " in e]
-            caught = found and (by_bytes if "NOP" in what else True) and len(found) > len(by_bytes)
+            caught = len(found) > len(by_bytes) and (by_bytes or "NOP" not in what)
             print("%-16s %s" % (what, "caught: " + "; ".join(found) if caught else "MISSED"))
             if not caught:
                 missed.append(what)
