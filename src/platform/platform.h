@@ -249,6 +249,6 @@ DWORD GetProfileStringA(const char* section, const char* key, const char* fallba
 
 } // namespace win
 
-// The utility's entry, called by the platform's WinMain (Win32) or by a test (host) with the
+// The utility's entry, called by the process's entry point (Win32) or by a test (host) with the
 // instance handle and the show value the process was started with; returns the exit code.
 int runProgram(win::HINSTANCE instance, int showValue);

@@ -108,8 +108,8 @@ def damaged_copies(image, machine):
         image, pe.subsystem_version_offset, struct.pack("<HH", 6, 0))
     yield "OS version 6.0 (Vista)", patched(image, pe.os_version_offset, struct.pack("<HH", 6, 0))
     yield "subsystem 3.10", patched(image, pe.subsystem_version_offset, struct.pack("<HH", 3, 10))
-    # FlsGetValue came with Server 2003 and Vista: not on Windows XP.
-    yield "import newer than the floor", renamed(image, b"TlsGetValue", b"FlsGetValue")
+    # GetTickCount64 came with Vista: on neither floor.
+    yield "import newer than the floor", renamed(image, b"GetStartupInfoA", b"GetTickCount64")
     yield "import from ntdll", renamed(image, b"KERNEL32.dll", b"ntdll.dll")
     first = pe.imports()[0]
     wide = pe.magic == 0x20B

@@ -1,5 +1,6 @@
 """The parts of a PE image (a Windows .exe) that the checks read: the file header, the
-optional header, the sections, the import table and where the resources start.
+optional header, the sections (and which hold code), the import table and where the
+resources start.
 
 Only reads; each check damages copies of the bytes itself to prove that it notices.
 """
@@ -8,6 +9,7 @@ import struct
 MACHINES = {0x014C: "i386", 0x8664: "x86-64"}
 PE32, PE32_PLUS = 0x10B, 0x20B
 DIRECTORY_IMPORT, DIRECTORY_RESOURCE = 1, 2
+SCN_CNT_CODE, SCN_MEM_EXECUTE = 0x20, 0x20000000
 
 
 class Fault(Exception):
@@ -57,6 +59,8 @@ class Pe:
         self.magic = u16(image, optional)
         if self.magic not in (PE32, PE32_PLUS):
             raise Fault("optional header magic 0x%04X" % self.magic)
+        self.image_base = (u32 if self.magic == PE32 else u64)(
+            image, optional + (28 if self.magic == PE32 else 24))
         self.os_version = struct.unpack_from("<HH", image, optional + 40)
         self.subsystem_version = struct.unpack_from("<HH", image, optional + 48)
         self.subsystem = u16(image, optional + 68)
@@ -71,11 +75,17 @@ class Pe:
         self.resource_rva = self.directory(DIRECTORY_RESOURCE)[0]
 
         self.sections = []
+        # (name, rva, size, file offset) of the sections that hold code or may be executed,
+        # size being the part of the section that the file holds.
+        self.code_sections = []
         table = optional + optional_size
         for i in range(sections):
             s = table + 40 * i
             vsize, rva, raw_size, raw = struct.unpack_from("<IIII", image, s + 8)
             self.sections.append((rva, max(vsize, raw_size), raw))
+            if u32(image, s + 36) & (SCN_CNT_CODE | SCN_MEM_EXECUTE):
+                name = image[s : s + 8].rstrip(b"\0").decode("ascii")
+                self.code_sections.append((name, rva, min(vsize or raw_size, raw_size), raw))
 
     @property
     def machine_name(self):

@@ -1,0 +1,200 @@
+#!/usr/bin/env python3
+"""Checks that the x86 build of panelcal.exe runs on Pentium-class (i586) processors: no
+instruction in its code came with the Pentium Pro or later. objdump disassembles every
+section that holds code from its first byte to its last (its listing must cover each byte
+once, with the file's bytes), and the check rejects
+
+  - CMOVcc, FCMOVcc, FCOMI, FCOMIP, FUCOMI and FUCOMIP;
+  - the multi-byte NOP and the other hint opcodes 0F 18 to 0F 1F (0F 1E holds ENDBR32 too),
+    both by objdump's name and by the raw bytes: 0F 18..1F as the opcode of any decoded
+    instruction, after its prefixes, whatever objdump calls it;
+  - MMX, 3DNow! and SSE of any level: any MMX or vector register, and those instructions of
+    theirs that name none (EMMS, LDMXCSR, the fences, PREFETCH..., FISTTP, FXSAVE, ...);
+  - a few later instructions without such registers (POPCNT, LZCNT, MOVBE, SYSENTER, ...).
+
+objdump decodes each section straight on from its start, as the processor runs code that a
+compiler wrote: such code holds no instructions that overlap, and its only data are the
+linker's constructor and destructor lists at the end of .text.
+
+    check_i586.py [--self-test] OBJDUMP EXE        OBJDUMP: i686-w64-mingw32-objdump
+
+--self-test also writes copies of the executable, each with one such instruction in place of
+one of its own, and makes sure that each is reported there (the multi-byte NOP both by name
+and by its bytes).
+"""
+import bisect
+import os
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from pe_image import Fault, Pe  # noqa: E402
+
+# One line of `objdump -D -z --insn-width=15`: address, the instruction's bytes, its text.
+LINE = re.compile(r"^ *([0-9a-f]+):\t((?:[0-9a-f]{2} )*[0-9a-f]{2}) *\t(.*)$")
+# Words of an instruction's text that are mnemonics or prefixes rather than operands.
+NAME = re.compile(r"^[a-z][a-z0-9.]*$")
+PREFIXES = frozenset(b"\x26\x2e\x36\x3e\x64\x65\x66\x67\xf0\xf2\xf3")
+
+FORBIDDEN_NAMES = [
+    (re.compile(r"cmov[a-z]+|fcmov[a-z]+|fu?comip?"), "Pentium Pro"),
+    (re.compile(r"nop[wl]|endbr(32|64)|prefetch[a-z0-9]*"), "hint or multi-byte NOP"),
+    (re.compile(r"f?emms|ldmxcsr|stmxcsr|[lsm]fence|clflush[a-z]*|movnti|fisttp[a-z]*"
+                r"|fx(save|rstor)[a-z0-9]*|maskmovq"), "MMX or SSE"),
+    (re.compile(r"popcnt|lzcnt|tzcnt|movbe|crc32[a-z]*|sys(enter|exit)|rdtscp"),
+     "later than the Pentium"),
+]
+VECTOR_REGISTER = re.compile(r"%(?:[xyz]?mm[0-9]+|k[0-7]\b)")
+HINT_OPCODE = re.compile(rb"\x0f[\x18-\x1f]")
+
+
+def disassemble(objdump, path, section):
+    """[(address, bytes, text)] of one section, in the order of objdump's listing."""
+    out = subprocess.run(
+        [objdump, "-D", "-z", "--insn-width=15", "-j", section, path],
+        capture_output=True, text=True)
+    if out.returncode != 0:
+        raise Fault("%s failed on %s: %s" % (objdump, section, out.stderr.strip()))
+    found = []
+    for line in out.stdout.splitlines():
+        m = LINE.match(line)
+        if m:
+            found.append((int(m.group(1), 16), bytes.fromhex(m.group(2)), m.group(3)))
+    return found
+
+
+def named(text):
+    """Why the instruction written as text is not for a Pentium, or None."""
+    words = text.split("#", 1)[0].split()
+    names = [w for w in words if NAME.match(w)]
+    if "nop" in names and len(names) < len(words):
+        return "multi-byte NOP"
+    for pattern, why in FORBIDDEN_NAMES:
+        if any(pattern.fullmatch(w) for w in names):
+            return why
+    if VECTOR_REGISTER.search(text):
+        return "MMX or SSE register"
+    return None
+
+
+def opcode(code):
+    """Where the opcode of an instruction's bytes starts, after its prefixes."""
+    i = 0
+    while i < len(code) - 1 and code[i] in PREFIXES:
+        i += 1
+    return i
+
+
+def check(image, objdump):
+    errors = []
+    try:
+        pe = Pe(image)
+        if pe.machine_name != "i386":
+            return ["machine %s, expected i386" % pe.machine_name]
+        if not pe.code_sections:
+            return ["no section holds code"]
+        with tempfile.TemporaryDirectory() as folder:
+            path = os.path.join(folder, "panelcal.exe")
+            with open(path, "wb") as f:
+                f.write(image)
+            for name, rva, size, raw in pe.code_sections:
+                errors += check_section(
+                    image[raw : raw + size], pe.image_base + rva, disassemble(objdump, path, name),
+                    name)
+    except (Fault, struct.error, ValueError) as fault:
+        errors.append(str(fault) or type(fault).__name__)
+    return errors
+
+
+def check_section(code, start, listing, name):
+    errors = []
+    # The listing covers every byte once, with the bytes of the file.
+    at = start
+    for address, insn, _ in listing:
+        if address != at or code[address - start : address - start + len(insn)] != insn:
+            return ["%s: objdump's listing does not match the bytes at 0x%x" % (name, address)]
+        at += len(insn)
+    if at != start + len(code):
+        return ["%s: objdump's listing ends at 0x%x, the section at 0x%x"
+                % (name, at, start + len(code))]
+
+    for address, insn, text in listing:
+        why = named(text)
+        if why:
+            errors.append("0x%x: %s (%s)" % (address, text, why))
+
+    # The hint and multi-byte NOP opcodes in the raw bytes, whatever objdump calls them.
+    starts = [address for address, _, _ in listing]
+    for m in HINT_OPCODE.finditer(code):
+        address, insn, text = listing[bisect.bisect_right(starts, start + m.start()) - 1]
+        if address + opcode(insn) == start + m.start():
+            errors.append("0x%x: bytes 0F %02X, a hint or multi-byte NOP opcode (%s)"
+                          % (address, m.group()[1], text))
+    return errors
+
+
+def injected_copies(image, objdump):
+    """(what, address, damaged image) triples: an instruction of the Pentium Pro or later in
+    place of one of the image's own, the rest of which becomes one-byte NOPs."""
+    pe = Pe(image)
+    name, rva, size, raw = pe.code_sections[0]
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, "panelcal.exe")
+        with open(path, "wb") as f:
+            f.write(image)
+        listing = disassemble(objdump, path, name)
+    address, insn = next((a, i) for a, i, _ in listing if len(i) >= 6)
+    offset = raw + address - pe.image_base - rva
+    for what, new in [
+        ("CMOVE", b"\x0f\x44\xc2"),
+        ("FCMOVB", b"\xda\xc1"),
+        ("FCOMI", b"\xdb\xf1"),
+        ("FUCOMIP", b"\xdf\xe9"),
+        ("multi-byte NOP", b"\x66\x0f\x1f\x44\x00\x00"),
+        ("MMX PXOR", b"\x0f\xef\xc0"),
+        ("SSE XORPS", b"\x0f\x57\xc0"),
+        ("SSE LDMXCSR", b"\x0f\xae\x10"),
+    ]:
+        new = new.ljust(len(insn), b"\x90")
+        yield what, address, image[:offset] + new + image[offset + len(new) :]
+
+
+def main(argv):
+    args = argv[1:]
+    self_test = args[:1] == ["--self-test"]
+    if self_test:
+        args = args[1:]
+    if len(args) != 2:
+        print(__doc__)
+        return 2
+    objdump, path = args
+    with open(path, "rb") as f:
+        image = f.read()
+    errors = check(image, objdump)
+    for e in errors:
+        print("FAIL:", e)
+    if errors:
+        return 1
+    if self_test:
+        missed = []
+        for what, address, damaged in injected_copies(image, objdump):
+            found = [e for e in check(damaged, objdump) if e.startswith("0x%x:" % address)]
+            by_bytes = [e for e in found if " bytes " in e]
+            caught = len(found) > len(by_bytes) and (by_bytes or "NOP" not in what)
+            print("%-16s %s" % (what, "caught: " + "; ".join(found) if caught else "MISSED"))
+            if not caught:
+                missed.append(what)
+        if missed:
+            return 1
+    pe = Pe(image)
+    print("OK: %s: no instruction later than the Pentium in %s (%s)"
+          % (path, ", ".join(s[0] for s in pe.code_sections),
+             ", ".join("%d bytes" % s[2] for s in pe.code_sections)))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
