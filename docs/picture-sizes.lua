@@ -10,7 +10,8 @@ local function png_size(path)
   end
   local head = f:read(24)
   f:close()
-  if not head or #head < 24 or head:sub(1, 8) ~= "\137PNG\r\n\26\n" or head:sub(13, 16) ~= "IHDR" then
+  if not head or #head < 24 or head:sub(1, 8) ~= "\137PNG\r\n\26\n"
+      or head:sub(13, 16) ~= "IHDR" then
     return nil, path .. " is not a PNG picture"
   end
   local function u32(at)
