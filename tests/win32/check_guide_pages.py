@@ -17,6 +17,7 @@ import json
 import os
 import select
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -59,7 +60,7 @@ class Browser:
              "--disable-background-networking", "--disable-component-update", "--disable-sync",
              "--user-data-dir=" + self.profile, "--remote-debugging-pipe", "about:blank"],
             stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            close_fds=False, preexec_fn=pipe_fds)
+            close_fds=False, preexec_fn=pipe_fds, start_new_session=True)
         os.close(to_browser)
         os.close(from_browser)
         self.buffer = b""
@@ -67,7 +68,16 @@ class Browser:
         self.events = []
 
     def close(self):
-        self.process.kill()
+        """Closes the browser, and ends whatever of it is left (its own process group)."""
+        try:
+            self.call("Browser.close")
+            self.process.wait(timeout=TIMEOUT)
+        except (OSError, RuntimeError, TimeoutError, EOFError, subprocess.TimeoutExpired):
+            pass
+        try:
+            os.killpg(self.process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
         self.process.wait()
         os.close(self.to_browser)
         os.close(self.from_browser)
