@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""Packs the release zip: the given files under the given names, plus SHA256SUMS over all
-of them, in the format that `sha256sum -c` reads inside the unpacked folder.
+"""Packs the release zip: one folder FOLDER holding the given files under the given names
+(paths inside the folder, with /), plus SHA256SUMS over all of them, in the format that
+`sha256sum -c` reads inside the unpacked folder, with CRLF line endings for Notepad.
 
-    pack_release.py ZIP NAME=FILE...
+    pack_release.py ZIP FOLDER NAME=FILE...
 
 The zip depends only on the files' contents: entries in name order, one fixed time stamp
 (SOURCE_DATE_EPOCH when set, otherwise 1980-01-01), fixed permissions. Prints ZIP.
@@ -25,29 +26,29 @@ def entry(name, date_time):
     return info
 
 
-def pack(path, files, epoch):
-    """files: {name in the zip: bytes}."""
+def pack(path, folder, files, epoch):
+    """files: {name inside the folder: bytes}."""
     date_time = time.gmtime(max(epoch, OLDEST_ZIP_TIME))[:6]
     sums = "".join(
-        "%s  %s\n" % (hashlib.sha256(files[name]).hexdigest(), name) for name in sorted(files)
+        "%s  %s\r\n" % (hashlib.sha256(files[name]).hexdigest(), name) for name in sorted(files)
     )
     everything = dict(files)
     everything[SUMS] = sums.encode("ascii")
     with zipfile.ZipFile(path, "w") as z:
         for name in sorted(everything):
-            z.writestr(entry(name, date_time), everything[name], compresslevel=9)
+            z.writestr(entry(folder + "/" + name, date_time), everything[name], compresslevel=9)
 
 
 def main(argv):
-    if len(argv) < 3 or not all("=" in a for a in argv[2:]):
+    if len(argv) < 4 or "/" in argv[2] or not all("=" in a for a in argv[3:]):
         print(__doc__)
         return 2
     files = {}
-    for argument in argv[2:]:
+    for argument in argv[3:]:
         name, path = argument.split("=", 1)
         with open(path, "rb") as f:
             files[name] = f.read()
-    pack(argv[1], files, int(os.environ.get("SOURCE_DATE_EPOCH", OLDEST_ZIP_TIME)))
+    pack(argv[1], argv[2], files, int(os.environ.get("SOURCE_DATE_EPOCH", OLDEST_ZIP_TIME)))
     print(argv[1])
     return 0
 

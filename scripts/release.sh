@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds the release package panelcal-<version>.zip: the x64 and the x86 panelcal.exe
-# (release builds, stripped, from fresh build folders), LICENSE, the technician's guide and
-# SHA256SUMS over them. The version is the one in CMakeLists.txt. Prints the zip's path as
-# its last line.
+# Builds the release package panelcal-<version>.zip, which unpacks into one folder
+# panelcal-<version>/: the x64 and the x86 panelcal.exe (release builds, stripped, from fresh
+# build folders), the technician's guide in English and Japanese as HTML pages with pictures
+# of this very x64 build (scripts/make-pictures.sh, then scripts/render-guides.sh), LICENSE,
+# CHANGES and SHA256SUMS over them all. The version is the one in CMakeLists.txt. Prints the
+# zip's path as its last line.
 #
 #   scripts/release.sh        into build/release/
 #   PANELCAL_RELEASE_DIR=DIR scripts/release.sh
@@ -31,19 +33,28 @@ fi
 
 rm -rf "$out"
 mkdir -p "$out"
-for arch in x64 x86; do
-    case $arch in
-    x64) preset=mingw ;;
-    x86) preset=mingw-x86 ;;
-    esac
-    # Build output goes to stderr: the last line on stdout is the zip's path.
-    cmake --preset "$preset" -B "$out/build-$arch" >&2
-    cmake --build "$out/build-$arch" --target panelcal >&2
-done
+# Build output goes to stderr: the last line on stdout is the zip's path. The x64 build is
+# the whole preset, so that the simulated driver is there for the pictures.
+cmake --preset mingw -B "$out/build-x64" >&2
+cmake --build "$out/build-x64" >&2
+cmake --preset mingw-x86 -B "$out/build-x86" >&2
+cmake --build "$out/build-x86" --target panelcal >&2
 version=$(<"$out/build-x64/version.txt")
 
-python3 scripts/pack_release.py "$out/panelcal-$version.zip" \
-    x64/panelcal.exe="$out/build-x64/panelcal.exe" \
-    x86/panelcal.exe="$out/build-x86/panelcal.exe" \
-    LICENSE=LICENSE \
-    technician-guide.md=docs/technician-guide.md
+bash scripts/make-pictures.sh "$out/pictures" --exe "$out/build-x64/panelcal.exe" \
+    --driver "$out/build-x64/controller/driver/pnldrv.sys" >&2
+bash scripts/render-guides.sh "$out/guides" --pictures "$out/pictures" >&2
+# Notepad before Windows 10 shows a text file's lines only when they end in CRLF.
+sed 's/\r*$/\r/' LICENSE >"$out/LICENSE"
+
+files=(
+    x64/panelcal.exe="$out/build-x64/panelcal.exe"
+    x86/panelcal.exe="$out/build-x86/panelcal.exe"
+    LICENSE="$out/LICENSE"
+    CHANGES=CHANGES
+)
+while IFS= read -r page; do
+    files+=("$page=$out/guides/$page")
+done < <(cd "$out/guides" && find . -type f -printf '%P\n' | sort)
+
+python3 scripts/pack_release.py "$out/panelcal-$version.zip" "panelcal-$version" "${files[@]}"
