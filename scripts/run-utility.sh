@@ -3,6 +3,7 @@
 #
 #   scripts/run-utility.sh [--lang LOCALE]      (e.g. --lang ja_JP.UTF-8 for Japanese)
 #
+# LOCALE (by default the caller's own) is the LANG of the Wine session and of the utility.
 # Installs what is missing, builds the Windows executable and the simulated driver (MinGW
 # preset), prepares a Wine prefix with the driver as a kernel service (kept in
 # build/wine-run/prefix, so later runs start quickly), then:
@@ -15,7 +16,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
-lang=${LANG:-C.UTF-8}
+lang=${LC_ALL:-${LANG:-C.UTF-8}} # the caller's own language unless --lang says otherwise
 while (($#)); do
     case $1 in
     --lang) lang=$2; shift 2 ;;
@@ -27,6 +28,18 @@ if [[ $(id -u) == 0 ]]; then
     bash scripts/install-deps.sh
 else
     echo "not root: skipping scripts/install-deps.sh (run it as root if something is missing)"
+fi
+# Wine takes the language from the locale, and silently shows English when it does not exist.
+# locale -a writes "ja_JP.utf8" for ja_JP.UTF-8.
+known_locale() {
+    local wanted=${1,,}
+    locale -a 2>/dev/null | tr '[:upper:]' '[:lower:]' | sed 's/utf-8$/utf8/' |
+        grep -qxF "${wanted/%utf-8/utf8}"
+}
+if ! known_locale "$lang"; then
+    echo "the locale $lang does not exist here (see locale -a); scripts/install-deps.sh, run" \
+        "as root, makes ja_JP.UTF-8" >&2
+    exit 2
 fi
 
 cmake --preset mingw >/dev/null
@@ -57,7 +70,11 @@ if [[ -n $XVFB_PID ]]; then
     echo "screenshots: $shots"
 else
     # The session starts with the driver; wait for its device before the utility looks
-    # for it. The first wine command of a session writes to a file, never to a pipe.
+    # for it. The first wine command of a session writes to a file, never to a pipe. The
+    # session starts under the chosen language: the first program to show a window in a
+    # session gets the language of the session's start, whatever its own LANG.
+    export LANG=$lang
+    unset LC_ALL
     wineserver -p
     wine "$probe" wait 30 >"$run/probe.out" 2>&1 || {
         cat "$run/probe.out"
@@ -65,7 +82,7 @@ else
         exit 1
     }
     echo "starting the utility on $DISPLAY (Esc or Alt+F4 to leave; Enter on the test screen)"
-    LANG=$lang wine "$exe" >"$run/program.out" 2>&1 || status=$?
+    wine "$exe" >"$run/program.out" 2>&1 || status=$?
     echo "exit code $status"
 fi
 

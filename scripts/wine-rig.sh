@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Prepares and tears down a rig for running the utility under Wine: an X display (a virtual
 # Xvfb one unless told otherwise), a fresh Wine prefix with the settings the utility's runs
-# need, and the simulated controller driver installed as a kernel service.
+# need, and the simulated controller driver installed as a kernel service. The virtual
+# screen is 1024x768 unless --screen gives another size. --wine-fonts puts Wine's own fonts
+# (System, Tahoma, Marlett...) into the prefix, which Debian's Wine leaves without them: texts
+# then look as on Windows, rather than in a fallback font, and a caption's close button shows
+# its cross rather than the letter "r".
 #
-#   wine-rig.sh up DIR --driver PNLDRV.SYS [--display :N] [--keep-prefix]
+#   wine-rig.sh up DIR --driver PNLDRV.SYS [--display :N | --screen WxH] [--wine-fonts]
+#                     [--keep-prefix]
 #   wine-rig.sh down DIR [--purge]
 #
 # up writes DIR/rig.env, shell assignments to source before running wine:
@@ -45,7 +50,7 @@ wait_for() {
 }
 
 start_xvfb() {
-    local dir=$1
+    local dir=$1 screen=$2
     : >"$dir/xvfb.display"
     # -displayfd: the server picks a free display itself and reports it once it is ready.
     # -fbdir: the screen is also a file (XWD format) that a test can read without a round
@@ -56,7 +61,7 @@ start_xvfb() {
     # and xwd call is such a last client; an explorer.exe that starts during one of these
     # resets cannot open the display, and the program that started it gets no display
     # driver: its window cannot be created, and it ends without a word.
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -br -noreset -fbdir "$dir" \
+    Xvfb -displayfd 3 -screen 0 "${screen}x24" -nolisten tcp -br -noreset -fbdir "$dir" \
         3>"$dir/xvfb.display" >"$dir/xvfb.log" 2>&1 &
     XVFB_PID=$!
     XVFB_FB="$dir/Xvfb_screen0"
@@ -83,18 +88,21 @@ create_prefix() {
 }
 
 cmd_up() {
-    local dir="" driver="" display="" keep=0
+    local dir="" driver="" display="" screen=1024x768 wine_fonts=0 keep=0
     dir=$1
     shift
     while (($#)); do
         case $1 in
         --driver) driver=$2; shift 2 ;;
         --display) display=$2; shift 2 ;;
+        --screen) screen=$2; shift 2 ;;
+        --wine-fonts) wine_fonts=1; shift ;;
         --keep-prefix) keep=1; shift ;;
         *) die "unknown option $1" ;;
         esac
     done
     [[ -n $driver && -f $driver ]] || die "driver not found: '$driver'"
+    [[ $screen =~ ^[1-9][0-9]*x[1-9][0-9]*$ ]] || die "screen size not WIDTHxHEIGHT: '$screen'"
     mkdir -p "$dir"
     dir=$(readlink -f "$dir")
     driver=$(readlink -f "$driver")
@@ -110,7 +118,7 @@ cmd_up() {
     if [[ -n $display ]]; then
         export DISPLAY=$display
     else
-        start_xvfb "$dir"
+        start_xvfb "$dir" "$screen"
     fi
 
     export WINEPREFIX="$dir/prefix"
@@ -124,6 +132,10 @@ cmd_up() {
         wineserver -w >/dev/null 2>&1 || true
     else
         create_prefix "$dir" || die "cannot create a Wine prefix"
+    fi
+    if ((wine_fonts)); then
+        cp /usr/share/wine/fonts/*.ttf /usr/share/wine/fonts/*.fon \
+            "$WINEPREFIX/drive_c/windows/Fonts/" || die "Wine's fonts not found (fonts-wine)"
     fi
 
     # Managed=N: without a window manager Wine would otherwise wait ~2 s for every closing
@@ -209,7 +221,8 @@ case ${1:-} in
 up) shift; [[ $# -ge 1 ]] || die "usage: wine-rig.sh up DIR --driver FILE"; cmd_up "$@" ;;
 down) shift; [[ $# -ge 1 ]] || die "usage: wine-rig.sh down DIR [--purge]"; cmd_down "$@" ;;
 *)
-    die "usage: wine-rig.sh up DIR --driver FILE [--display :N] [--keep-prefix]" \
+    die "usage: wine-rig.sh up DIR --driver FILE [--display :N | --screen WxH] [--wine-fonts]" \
+        "[--keep-prefix]" \
         "| down DIR [--purge]"
     ;;
 esac

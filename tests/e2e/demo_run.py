@@ -33,7 +33,7 @@ def main():
     parser.add_argument("--lang", default="C.UTF-8")
     args = parser.parse_args()
 
-    rig = Rig(args.rig)
+    rig = Rig(args.rig, lang=args.lang)  # the session too: see Rig
     screen = rig.screen
     targets = [(W * UNITS[i // 3] // 4096, H * UNITS[i % 3] // 4096) for i in range(9)]
     count = [0]

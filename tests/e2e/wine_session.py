@@ -177,15 +177,20 @@ class Snapshot:
 
 
 class Rig:
-    """One prepared rig (see scripts/wine-rig.sh) shared by the cases of a test run."""
+    """One prepared rig (see scripts/wine-rig.sh) shared by the cases of a test run.
 
-    def __init__(self, rig_dir):
+    lang is the LANG of the Wine session that start_session starts and of every wine
+    command run here. The first program to show a window in a session gets the language
+    of the session's start, whatever its own LANG: a run in another language starts its
+    session under that language."""
+
+    def __init__(self, rig_dir, lang="C.UTF-8"):
         self.dir = os.path.abspath(rig_dir)
         values = read_env_file(os.path.join(self.dir, "rig.env"))
         self.env = dict(os.environ)
         for name in ("DISPLAY", "WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES"):
             self.env[name] = values[name]
-        self.env["LANG"] = "C.UTF-8"
+        self.env["LANG"] = lang
         self.env.pop("LC_ALL", None)
         self.service_key = values["PNL_SERVICE_KEY"]
         self.log_path = values["PNL_LOG"]
