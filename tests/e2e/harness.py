@@ -145,6 +145,10 @@ class Case:
 
     def launch(self, lang=ENGLISH):
         check(not self.rig.find_windows("^Calibration$"), "a Calibration window is already up")
+        # The first program to show a window in a session takes the session's language, not
+        # its own: a run in another language gets a session of its own.
+        if lang != self.rig.session_lang():
+            self.rig.restart_session(self.probe, lang)
         self.program = Program(self.rig, self.exe, lang, os.path.join(self.dir, "program.out"))
         return self.program
 
@@ -226,7 +230,7 @@ def rig_up(args):
         subprocess.call([RIG_SCRIPT, "down", args.rig])
     code = subprocess.call([RIG_SCRIPT, "up", args.rig, "--driver", args.driver])
     check(code == 0, "wine-rig.sh up failed")
-    rig = Rig(args.rig)
+    rig = Rig(args.rig, lang=ENGLISH)
     check(rig.screen is not None, "the rig has no virtual screen")
     rig.start_session(args.probe)
     return rig

@@ -182,10 +182,17 @@ class Rig:
     lang is the LANG of the Wine session that start_session starts and of every wine
     command run here. The first program to show a window in a session gets the language
     of the session's start, whatever its own LANG: a run in another language starts its
-    session under that language."""
+    session under that language. Without lang, the language of the session that runs (kept
+    in the rig's folder by start_session), else C.UTF-8."""
 
-    def __init__(self, rig_dir, lang="C.UTF-8"):
+    def __init__(self, rig_dir, lang=None):
         self.dir = os.path.abspath(rig_dir)
+        self._lang_path = os.path.join(self.dir, "session.lang")
+        if lang is None:
+            lang = "C.UTF-8"
+            if os.path.exists(self._lang_path):
+                with open(self._lang_path) as f:
+                    lang = f.read().strip() or lang
         values = read_env_file(os.path.join(self.dir, "rig.env"))
         self.env = dict(os.environ)
         for name in ("DISPLAY", "WINEPREFIX", "WINEDEBUG", "WINEDLLOVERRIDES"):
@@ -232,15 +239,22 @@ class Rig:
             self.wineserver("-p")
             code, out = self.wine(probe, "wait", str(timeout))
             if code == 0:
+                with open(self._lang_path, "w") as f:
+                    f.write(self.env["LANG"] + "\n")
                 return
             self.wineserver("-k")
             self.wineserver("-w")
         raise CheckFailed("the driver's device did not appear (%d): %r" % (code, out))
 
-    def restart_session(self, probe):
+    def restart_session(self, probe, lang=None):
         self.wineserver("-k")
         self.wineserver("-w")
+        if lang:
+            self.env["LANG"] = lang
         self.start_session(probe)
+
+    def session_lang(self):
+        return self.env["LANG"]
 
     def winpath(self, path):
         return "Z:" + os.path.abspath(path).replace("/", "\\")
