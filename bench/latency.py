@@ -30,7 +30,7 @@ from harness import RED, TARGETS, Case, check, wait_until  # noqa: E402
 GOAL_START_S = 1.0
 GOAL_TOUCH_S = 0.050
 GOAL_SIZE = 64 * 1024
-SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"}
+SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "imm32.dll", "msvcrt.dll"}
 
 
 def measure_start(c):
