@@ -31,7 +31,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pe_image import Fault, Pe  # noqa: E402
+from pe_image import Fault, Pe, report, report_self_test  # noqa: E402
 
 # One line of `objdump -D -z --insn-width=15`: address, the instruction's bytes, its text.
 LINE = re.compile(r"^ *([0-9a-f]+):\t((?:[0-9a-f]{2} )*[0-9a-f]{2}) *\t(.*)$")
@@ -162,6 +162,16 @@ def injected_copies(image, objdump):
         yield what, address, image[:offset] + new + image[offset + len(new) :]
 
 
+def injected_faults(image, objdump):
+    """(instruction, faults found) for each injected copy: caught when the instruction is
+    named at its address, and a NOP by its bytes too; else no faults."""
+    for what, address, damaged in injected_copies(image, objdump):
+        found = [e for e in check(damaged, objdump) if e.startswith("0x%x:" % address)]
+        by_bytes = [e for e in found if " bytes " in e]
+        caught = len(found) > len(by_bytes) and (by_bytes or "NOP" not in what)
+        yield what, found if caught else []
+
+
 def main(argv):
     args = argv[1:]
     self_test = args[:1] == ["--self-test"]
@@ -173,22 +183,10 @@ def main(argv):
     objdump, path = args
     with open(path, "rb") as f:
         image = f.read()
-    errors = check(image, objdump)
-    for e in errors:
-        print("FAIL:", e)
-    if errors:
+    if report(check(image, objdump)):
         return 1
-    if self_test:
-        missed = []
-        for what, address, damaged in injected_copies(image, objdump):
-            found = [e for e in check(damaged, objdump) if e.startswith("0x%x:" % address)]
-            by_bytes = [e for e in found if " bytes " in e]
-            caught = len(found) > len(by_bytes) and (by_bytes or "NOP" not in what)
-            print("%-16s %s" % (what, "caught: " + "; ".join(found) if caught else "MISSED"))
-            if not caught:
-                missed.append(what)
-        if missed:
-            return 1
+    if self_test and report_self_test(injected_faults(image, objdump), 16):
+        return 1
     pe = Pe(image)
     print("OK: %s: no instruction later than the Pentium in %s (%s)"
           % (path, ", ".join(s[0] for s in pe.code_sections),

@@ -14,7 +14,7 @@ import struct
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pe_image import MACHINES, Fault, Pe  # noqa: E402
+from pe_image import MACHINES, Fault, Pe, report, report_self_test  # noqa: E402
 
 SUBSYSTEM_WINDOWS_GUI = 2
 MAX_SIZE = 64 * 1024
@@ -131,20 +131,12 @@ def main(argv):
     floors, allowed = read_floor(floor_file)
     with open(path, "rb") as f:
         image = f.read()
-    errors = check(image, machine, floors, allowed)
-    for e in errors:
-        print("FAIL:", e)
-    if errors:
+    if report(check(image, machine, floors, allowed)):
         return 1
-    if self_test:
-        missed = []
-        for what, damaged in damaged_copies(image, machine):
-            found = check(damaged, machine, floors, allowed)
-            print("%-28s %s" % (what, "caught: " + found[0] if found else "MISSED"))
-            if not found:
-                missed.append(what)
-        if missed:
-            return 1
+    if self_test and report_self_test(
+            (what, check(damaged, machine, floors, allowed))
+            for what, damaged in damaged_copies(image, machine)):
+        return 1
     pe = Pe(image)
     dlls = sorted({imp.dll for imp in pe.imports()})
     print("OK: %s: %s, Windows GUI, subsystem %s, OS %s (floor %s, %s), %d bytes, %d imports from %s"

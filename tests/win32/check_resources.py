@@ -15,7 +15,7 @@ import struct
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pe_image import Fault, Pe, u16, u32  # noqa: E402
+from pe_image import Fault, Pe, report, report_self_test, u16, u32  # noqa: E402
 
 RT_DIALOG = 5
 LANG_EN_US = 1033
@@ -255,19 +255,11 @@ def main(argv):
     errors = check(image)
     if other is not None and not errors:
         errors += same_templates(image, other)
-    for e in errors:
-        print("FAIL:", e)
-    if errors:
+    if report(errors):
         return 1
-    if self_test:
-        missed = []
-        for what, damaged in damaged_copies(image):
-            found = check(damaged)
-            print("%-28s %s" % (what, "caught: " + found[0] if found else "MISSED"))
-            if not found:
-                missed.append(what)
-        if missed:
-            return 1
+    if self_test and report_self_test((what, check(damaged))
+                                      for what, damaged in damaged_copies(image)):
+        return 1
     print("OK: %s holds exactly HosSetBox and HosSetBoxE as expected" % path)
     return 0
 

@@ -130,3 +130,23 @@ class Pe:
                     found.append(Import(dll, self.string((entry & 0x7FFFFFFF) + 2), None, thunk))
                 thunk += size
             o += 20
+
+
+# ---- what the checks of an image report --------------------------------------------------
+
+
+def report(errors):
+    """Prints each fault found in the image; 1 when there is one, else 0."""
+    for e in errors:
+        print("FAIL:", e)
+    return 1 if errors else 0
+
+
+def report_self_test(results, width=28):
+    """results: (damage, faults the check found in the damaged copy) pairs, the faults empty
+    when the damage went unnoticed. Prints each; 1 when one was missed, else 0."""
+    missed = 0
+    for what, found in results:
+        print("%-*s %s" % (width, what, "caught: " + "; ".join(found) if found else "MISSED"))
+        missed += not found
+    return 1 if missed else 0

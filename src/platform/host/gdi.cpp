@@ -436,7 +436,8 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
 
 BOOL EndPaint(HWND, const PAINTSTRUCT* paint) {
     record("EndPaint", "");
-    if (paint && findDc(paint->hdc) && findDc(paint->hdc)->paint) {
+    const DrawingContext* dc = paint ? findDc(paint->hdc) : nullptr;
+    if (dc && dc->paint) {
         endPaintOf(paint->hdc);
         return TRUE;
     }
