@@ -1,5 +1,5 @@
-// What Windows itself does around a run: one row per event, with the screen it meets, the
-// requests the controller gets over the whole run and the target shown after it.
+// What Windows itself does around a run: one row per event, with what the user does around
+// it, the requests the controller gets over the whole run and the target shown after it.
 #include "test_support.h"
 
 #include "calib/controller.h"
@@ -14,7 +14,50 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+// The user's doings and Windows' events that the rows are made of. The requests are written
+// D (DIAG), I (CAL-IN with the default settings), P (CAL-POINT) and A (CAL-ABORT).
+enum Step {
+    Touch0,      // touches target 1 (0 here), ...
+    Touch1,      //  ... target 2
+    Rushed,      // the next two steps come at once, the second ahead of a pending paint
+    Press,       // a press on target 1 ...
+    Lift,        //  ... and its release, as separate steps
+    Key0,        // key 0: the other screen
+    Key1Ok,      // key 1, and the setup dialog's OK ...
+    Key1Cancel,  //  ... or Cancel
+    WakeInBox,   // while the next box is up: sleep and wake, and no request until it closes
+    RefuseCalIn, // the controller refuses the second CAL-IN
+    ScreenSaver, // WM_SYSCOMMAND SC_SCREENSAVE
+    DisplayOff,  // SC_MONITORPOWER 2
+    SystemClose, // SC_CLOSE, as Alt+F4 gives
+    LogOff,      // the session ends ...
+    LogOffNot,   //  ... or another program cancels it
+    QuitPosted,  // another program posts WM_QUIT
+    Wake,        // sleep, and a wake with a user there ...
+    WakeAlone,   //  ... or without one
+    Screen800,   // the display changes to 800 x 600 ...
+    Screen1024,  //  ... to the size it has ...
+    Screen1280,  //  ... to 1280 x 1024, whose help line is then checked
+};
+
 constexpr int kRunEnded = -2; // the event ends the run, or no window ever came
+
+struct Row {
+    const char* event;
+    std::vector<Step> steps; // the harness then ends a run still going
+    Strings requests;
+    int target;    // red afterwards: -1 none (the test screen), or kRunEnded
+    int show = 10; // SW_SHOWDEFAULT
+    int copy = 0;  // a copy already runs: 1 in this session, 2 in another
+};
+
+const char* const D = kDiag;
+const char* const I = kCalInDefault;
+const char* const P = kCalPoint;
+const char* const A = kCalAbort;
+
+int shownTarget = kRunEnded;
+size_t requestsBeforeWake = 0;
 
 // The red one of the nine targets, placed on the screen as it is now, or -1.
 int redTarget() {
@@ -27,177 +70,119 @@ int redTarget() {
     return -1;
 }
 
-int shownTarget = kRunEnded;
-size_t requestsBeforeWake = 0;
-
-void touchTarget(int i) {
-    Pixel p = nineGridTarget(i);
-    sim::touch(p.x, p.y);
-}
-
-struct Row {
-    const char* event;
-    void (*script)(); // the run's input with the event; the harness ends a run still going
-    Strings requests;
-    int target;    // red after the script: -1 none (the test screen), or kRunEnded
-    int show = 10; // SW_SHOWDEFAULT
-    void (*config)(sim::Config&) = nullptr;
-};
-
-void anotherCopy(sim::Config& c) {
-    c.otherProcessMutex = "Global\\panelcal-calibration";
-    c.otherProcessWindowClass = "CALIB:MAIN";
+void scriptStep(Step step) {
+    Pixel target = nineGridTarget(step == Touch1 ? 1 : 0);
+    switch (step) {
+    case Touch0:
+    case Touch1:
+        return sim::touch(target.x, target.y);
+    case Press:
+        return sim::pressAt(target.x, target.y);
+    case Lift:
+        return sim::releaseAt(target.x, target.y);
+    case Key0:
+        return sim::key('0');
+    case Key1Ok:
+    case Key1Cancel:
+        sim::scriptDialog({sim::click(step == Key1Ok ? win::IDOK : win::IDCANCEL)});
+        return sim::key('1');
+    case WakeInBox:
+        return sim::whileNextBoxIsUp([] {
+            requestsBeforeWake = sim::requests().size();
+            sim::sleepAndWake(true);
+            sim::then(
+                [] { EXPECT_EQ(sim::requests().size(), requestsBeforeWake) << "in the box"; });
+        });
+    case RefuseCalIn:
+        sim::controller().script.refuseCommand = PM_CMD_CAL_IN;
+        sim::controller().script.refuseOccurrence = 2;
+        return;
+    default:
+        return sim::then([step] {
+            switch (step) {
+            case ScreenSaver:
+            case DisplayOff:
+            case SystemClose:
+                return sim::systemCommand(step == ScreenSaver  ? win::SC_SCREENSAVE
+                                          : step == DisplayOff ? win::SC_MONITORPOWER
+                                                               : win::SC_CLOSE,
+                                          2);
+            case LogOff:
+            case LogOffNot:
+                return sim::endSession(step == LogOffNot);
+            case QuitPosted:
+                return sim::postFromAnotherProgram(win::WM_QUIT, 7, 0);
+            case Wake:
+            case WakeAlone:
+                return sim::sleepAndWake(step == Wake);
+            default:
+                sim::changeDisplay(step == Screen800    ? 800
+                                   : step == Screen1024 ? 1024
+                                                        : 1280,
+                                   step == Screen800    ? 600
+                                   : step == Screen1024 ? 768
+                                                        : 1024);
+                if (step == Screen1280) // once the test screen is drawn again
+                    sim::then([] { EXPECT_EQ(sim::pixel(1279, 1007), kBlack) << "separator"; });
+            }
+        });
+    }
 }
 
 TEST(SystemEvents, EachLeavesTheControllerAndTheScreenAsTheyShouldBe) {
     const Row rows[] = {
-        {"the screen saver's time",
-         [] {
-             sim::then([] { sim::systemCommand(win::SC_SCREENSAVE, 0); });
-             touchTarget(0);
-         },
-         {kDiag, kCalInDefault, kCalPoint, kCalAbort, kCalAbort},
+        {"the screen saver's time", {ScreenSaver, Touch0}, {D, I, P, A, A}, 1},
+        {"the display's idle time", {DisplayOff}, {D, I, A, A}, 0},
+        {"Alt+F4's system command", {SystemClose}, {D, I, A}, kRunEnded},
+        {"a log-off", {Touch0, LogOff}, {D, I, P, A, A}, kRunEnded},
+        {"a log-off cancelled elsewhere", {Touch0, LogOffNot}, {D, I, P, A, A}, 1},
+        {"another program's WM_QUIT", {Touch0, QuitPosted}, {D, I, P, A, A}, kRunEnded},
+        {"a lift of a press elsewhere", {Lift}, {D, I, A, A}, 0},
+        {"a test-screen press lifted after key 0",
+         {Key0, Press, Key0, Lift},
+         {D, I, A, I, A, A},
+         0},
+        {"a press lifted after the dialog's Cancel", {Press, Key1Cancel, Lift}, {D, I, A, A}, 0},
+        // The touch is already waiting when the wake comes: the restart goes first.
+        {"sleep, a wake with a user there",
+         {Touch0, Touch1, Rushed, Wake, Touch0},
+         {D, I, P, P, A, I, P, A, A},
          1},
-        {"the display's idle time",
-         [] { sim::then([] { sim::systemCommand(win::SC_MONITORPOWER, 2); }); },
-         {kDiag, kCalInDefault, kCalAbort, kCalAbort},
+        {"sleep, a wake with no user there", {Touch0, WakeAlone}, {D, I, P, A, I, A, A}, 0},
+        {"a wake on the test screen, then back", {Key0, WakeAlone, Key0}, {D, I, A, I, A, A}, 0},
+        {"a wake under CAL-IN's box",
+         {RefuseCalIn, WakeInBox, Key1Ok},
+         {D, I, A, I, A, I, A, A},
          0},
-        {"Alt+F4's system command",
-         [] { sim::then([] { sim::systemCommand(win::SC_CLOSE, 0); }); },
-         {kDiag, kCalInDefault, kCalAbort},
-         kRunEnded},
-        {"a log-off",
-         [] {
-             touchTarget(0);
-             sim::then([] { sim::endSession(); });
-         },
-         {kDiag, kCalInDefault, kCalPoint, kCalAbort, kCalAbort},
-         kRunEnded},
-        {"a log-off that another program cancels",
-         [] {
-             touchTarget(0);
-             sim::then([] { sim::endSession(true); });
-         },
-         {kDiag, kCalInDefault, kCalPoint, kCalAbort, kCalAbort},
-         1},
-        {"a WM_QUIT that another program posts",
-         [] {
-             touchTarget(0);
-             sim::then([] { sim::postFromAnotherProgram(win::WM_QUIT, 7, 0); });
-         },
-         {kDiag, kCalInDefault, kCalPoint, kCalAbort, kCalAbort},
-         kRunEnded},
-        {"a lift whose press went to another window",
-         [] { sim::releaseAt(25, 18); },
-         {kDiag, kCalInDefault, kCalAbort, kCalAbort},
-         0},
-        {"a press on the test screen lifted after key 0",
-         [] {
-             sim::key('0');
-             sim::pressAt(500, 300);
-             sim::key('0');
-             sim::releaseAt(500, 300);
-         },
-         {kDiag, kCalInDefault, kCalAbort, kCalInDefault, kCalAbort, kCalAbort},
-         0},
-        {"a press lifted after the setup dialog's Cancel",
-         [] {
-             sim::pressAt(25, 18);
-             sim::scriptDialog({sim::click(win::IDCANCEL)});
-             sim::key('1');
-             sim::releaseAt(25, 18);
-         },
-         {kDiag, kCalInDefault, kCalAbort, kCalAbort},
-         0},
-        {"sleep and wake, with a user there",
-         [] {
-             touchTarget(0);
-             touchTarget(1);
-             // The touch is already waiting when the wake comes: the restart goes first.
-             sim::rushed([] {
-                 sim::then([] { sim::sleepAndWake(true); });
-                 touchTarget(0);
-             });
-         },
-         {kDiag, kCalInDefault, kCalPoint, kCalPoint, kCalAbort, kCalInDefault, kCalPoint,
-          kCalAbort, kCalAbort},
-         1},
-        {"sleep and wake with no user there",
-         [] {
-             touchTarget(0);
-             sim::then([] { sim::sleepAndWake(false); });
-         },
-         {kDiag, kCalInDefault, kCalPoint, kCalAbort, kCalInDefault, kCalAbort, kCalAbort},
-         0},
-        {"sleep and wake on the test screen, then back",
-         [] {
-             sim::key('0');
-             sim::then([] { sim::sleepAndWake(false); });
-             sim::key('0');
-         },
-         {kDiag, kCalInDefault, kCalAbort, kCalInDefault, kCalAbort, kCalAbort},
-         0},
-        {"a wake while CAL-IN's box is up",
-         [] {
-             sim::controller().script.refuseCommand = PM_CMD_CAL_IN;
-             sim::controller().script.refuseOccurrence = 2;
-             sim::whileNextBoxIsUp([] {
-                 requestsBeforeWake = sim::requests().size();
-                 sim::sleepAndWake(true);
-                 sim::then([] {
-                     EXPECT_EQ(sim::requests().size(), requestsBeforeWake)
-                         << "a restart inside the box's loop";
-                 });
-             });
-             sim::scriptDialog({sim::click(win::IDOK)});
-             sim::key('1');
-         },
-         {kDiag, kCalInDefault, kCalAbort, kCalInDefault, kCalAbort, kCalInDefault, kCalAbort,
-          kCalAbort},
-         0},
-        {"a smaller screen",
-         [] {
-             touchTarget(0);
-             sim::then([] { sim::changeDisplay(800, 600); });
-         },
-         {kDiag, kCalInDefault, kCalPoint, kCalAbort, kCalInDefault, kCalAbort, kCalAbort},
-         0},
-        {"a new mode of the same size",
-         [] {
-             touchTarget(0);
-             sim::then([] { sim::changeDisplay(1024, 768); });
-         },
-         {kDiag, kCalInDefault, kCalPoint, kCalAbort, kCalAbort},
-         1},
-        {"a larger screen on the test screen",
-         [] {
-             sim::key('0');
-             sim::then([] { sim::changeDisplay(1280, 1024); });
-             sim::then([] { EXPECT_EQ(sim::pixel(1279, 1024 - 16 - 1), kBlack) << "separator"; });
-         },
-         {kDiag, kCalInDefault, kCalAbort, kCalAbort},
-         -1},
-        {"a copy already running in this session", [] {}, {}, kRunEnded, 10, anotherCopy},
-        {"a copy already running in another session",
-         [] {},
-         {},
-         kRunEnded,
-         10,
-         [](sim::Config& c) {
-             anotherCopy(c);
-             c.otherProcessInAnotherSession = true;
-         }},
-        {"a minimized start", [] {}, {kDiag, kCalInDefault, kCalAbort, kCalAbort}, 0, 7},
-        {"a hidden start", [] {}, {kDiag, kCalInDefault, kCalAbort, kCalAbort}, 0, 0},
+        {"a smaller screen", {Touch0, Screen800}, {D, I, P, A, I, A, A}, 0},
+        {"a new mode of the same size", {Touch0, Screen1024}, {D, I, P, A, A}, 1},
+        {"a larger screen on the test screen", {Key0, Screen1280}, {D, I, A, A}, -1},
+        {"a copy running in this session", {}, {}, kRunEnded, 10, 1},
+        {"a copy running in another session", {}, {}, kRunEnded, 10, 2},
+        {"a minimized start", {}, {D, I, A, A}, 0, 7},
+        {"a hidden start", {}, {D, I, A, A}, 0, 0},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.event);
         sim::Config config;
-        if (row.config)
-            row.config(config);
+        if (row.copy) {
+            config.otherProcessMutex = "Global\\panelcal-calibration";
+            config.otherProcessWindowClass = "CALIB:MAIN";
+            config.otherProcessInAnotherSession = row.copy == 2;
+        }
         startFreshProcess(config);
         shownTarget = kRunEnded;
-        row.script();
+        for (size_t i = 0; i < row.steps.size(); ++i) {
+            if (row.steps[i] == Rushed) {
+                sim::rushed([&] {
+                    scriptStep(row.steps[i + 1]);
+                    scriptStep(row.steps[i + 2]);
+                });
+                i += 2;
+            } else {
+                scriptStep(row.steps[i]);
+            }
+        }
         sim::then([] {
             shownTarget = redTarget();
             EXPECT_EQ(sim::windowRect().right, sim::config().screenWidth);
@@ -211,12 +196,12 @@ TEST(SystemEvents, EachLeavesTheControllerAndTheScreenAsTheyShouldBe) {
         EXPECT_EQ(shownTarget, row.target);
         EXPECT_FALSE(sim::windowExists());
         EXPECT_TRUE(sim::errors().empty());
-        if (row.config) {
+        if (row.copy) {
             // The running copy is brought to the front where it can be found.
             int raised = 0;
             for (const sim::Call& call : sim::calls())
                 raised += call.name == "SetForegroundWindow" && call.a == 1;
-            EXPECT_EQ(raised, config.otherProcessInAnotherSession ? 0 : 1);
+            EXPECT_EQ(raised, row.copy == 1 ? 1 : 0);
         } else {
             EXPECT_EQ(sim::executionState(), 0x80000003u) << "display and system required";
             EXPECT_EQ(sim::callsNamed({"ShowWindow"}).at(0),
