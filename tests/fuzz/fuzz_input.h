@@ -9,7 +9,7 @@
 
 namespace fuzz {
 
-// How the input ends, after a Space that answers a box still up; after it the program must
+// How the input ends, after a Space for each box still up; after it the program must
 // exit with 0.
 enum class Ending : std::uint8_t { EscThenEnter, EnterThenEsc, Close };
 
