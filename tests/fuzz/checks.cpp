@@ -614,32 +614,23 @@ int Checks::milestonesMissed() {
 }
 
 void windowsEvent(int event) {
+    const Screen& size = kScreens[(event - NewScreen) % 4];
     switch (event) {
     case ScreenSaver:
-        sim::systemCommand(win::SC_SCREENSAVE, 0);
-        break;
+        return sim::systemCommand(win::SC_SCREENSAVE, 0);
     case DisplayOff:
-        sim::systemCommand(win::SC_MONITORPOWER, 2);
-        break;
     case DisplayOn:
-        sim::systemCommand(win::SC_MONITORPOWER, -1);
-        break;
+        return sim::systemCommand(win::SC_MONITORPOWER, event == DisplayOff ? 2 : -1);
     case LogOff:
     case LogOffCancelled:
-        sim::endSession(event == LogOffCancelled);
-        break;
+        return sim::endSession(event == LogOffCancelled);
     case QuitPosted:
-        sim::postFromAnotherProgram(win::WM_QUIT, 3, 0);
-        break;
+        return sim::postFromAnotherProgram(win::WM_QUIT, 3, 0);
     case WakeWithUser:
     case WakeAlone:
-        sim::sleepAndWake(event == WakeWithUser);
-        break;
-    default: {
-        const Screen& size = kScreens[(event - NewScreen) % 4];
-        sim::changeDisplay(size.width, size.height);
-        break;
-    }
+        return sim::sleepAndWake(event == WakeWithUser);
+    default:
+        return sim::changeDisplay(size.width, size.height);
     }
 }
 
