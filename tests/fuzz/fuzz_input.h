@@ -18,7 +18,6 @@ struct Setup {
     bool english = false;
     int cursorCounter = 0; // -3 .. 2
     Ending ending = Ending::EscThenEnter;
-    bool anotherCopy = false; // a copy already runs: this one must end at once
 };
 
 // What Windows itself does around a run (Step::Windows, BoxAction::Windows, and the setup

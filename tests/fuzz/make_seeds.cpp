@@ -244,9 +244,6 @@ std::vector<Seed> seeds() {
     out.push_back({"log-off-cancelled-then-ended",
                    run({touches(3), windows(LogOffCancelled), touches(1), windows(LogOff)})});
     out.push_back({"quit-from-another-program", run({touches(4), windows(QuitPosted)})});
-    Input copy = run({touches(3)});
-    copy.setup.anotherCopy = true;
-    out.push_back({"another-copy-running", copy});
     Input tiny = run({touches(5), step(Step::Close)});
     tiny.setup.screen = 3;
     out.push_back({"tiny-screen-closed", tiny});

@@ -29,10 +29,6 @@ sim::Config configFor(const fuzz::Setup& setup) {
     config.language = "ENU";
     config.cursorCounter = setup.cursorCounter;
     config.callText = false; // the checks read the calls' names and numbers only
-    if (setup.anotherCopy) {
-        config.otherProcessMutex = "Global\\panelcal-calibration";
-        config.otherProcessWindowClass = "CALIB:MAIN";
-    }
     return config;
 }
 
@@ -221,7 +217,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     startFreshProcess(configFor(input.setup));
     for (const fuzz::ControllerChange& c : input.atStart)
         change(c);
-    checks.start(screen, input.setup.cursorCounter, input.setup.anotherCopy);
+    checks.start(screen, input.setup.cursorCounter);
     for (const fuzz::Step& step : input.steps)
         scriptStep(step, screen);
     sim::then([ending = input.setup.ending] { scriptEnding(ending); });
