@@ -599,7 +599,7 @@ int Checks::milestonesMissed() {
 }
 
 void windowsEvent(int event) {
-    const Screen& size = kScreens[(event - NewScreen) % 4];
+    const Screen& size = kScreens[event >= NewScreen ? (event - NewScreen) % 4 : 0];
     switch (event) {
     case ScreenSaver:
         return sim::systemCommand(win::SC_SCREENSAVE, 0);
