@@ -31,7 +31,7 @@ import sys
 import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pe_image import Fault, Pe, report, report_self_test  # noqa: E402
+from pe_image import Fault, machine_name, parse, pefile, report, report_self_test  # noqa: E402
 
 # One line of `objdump -D -z --insn-width=15`: address, the instruction's bytes, its text.
 LINE = re.compile(r"^ *([0-9a-f]+):\t((?:[0-9a-f]{2} )*[0-9a-f]{2}) *\t(.*)$")
@@ -49,6 +49,16 @@ FORBIDDEN_NAMES = [
 ]
 VECTOR_REGISTER = re.compile(r"%(?:[xyz]?mm[0-9]+|k[0-7]\b)")
 HINT_OPCODE = re.compile(rb"\x0f[\x18-\x1f]")
+CODE = (pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_CNT_CODE"]
+        | pefile.SECTION_CHARACTERISTICS["IMAGE_SCN_MEM_EXECUTE"])
+
+
+def code_sections(pe):
+    """(name, rva, size, file offset) of the sections that hold code or may be executed, size
+    being the part of the section that the file holds."""
+    return [(s.Name.rstrip(b"\0").decode("ascii"), s.VirtualAddress,
+             min(s.Misc_VirtualSize or s.SizeOfRawData, s.SizeOfRawData), s.PointerToRawData)
+            for s in pe.sections if s.Characteristics & CODE]
 
 
 def disassemble(objdump, path, section):
@@ -91,19 +101,19 @@ def opcode(code):
 def check(image, objdump):
     errors = []
     try:
-        pe = Pe(image)
-        if pe.machine_name != "i386":
-            return ["machine %s, expected i386" % pe.machine_name]
-        if not pe.code_sections:
+        pe = parse(image)
+        if machine_name(pe) != "i386":
+            return ["machine %s, expected i386" % machine_name(pe)]
+        if not code_sections(pe):
             return ["no section holds code"]
         with tempfile.TemporaryDirectory() as folder:
             path = os.path.join(folder, "panelcal.exe")
             with open(path, "wb") as f:
                 f.write(image)
-            for name, rva, size, raw in pe.code_sections:
-                errors += check_section(
-                    image[raw : raw + size], pe.image_base + rva, disassemble(objdump, path, name),
-                    name)
+            for name, rva, size, raw in code_sections(pe):
+                errors += check_section(image[raw : raw + size],
+                                        pe.OPTIONAL_HEADER.ImageBase + rva,
+                                        disassemble(objdump, path, name), name)
     except (Fault, struct.error, ValueError) as fault:
         errors.append(str(fault) or type(fault).__name__)
     return errors
@@ -139,15 +149,15 @@ def check_section(code, start, listing, name):
 def injected_copies(image, objdump):
     """(what, address, damaged image) triples: an instruction of the Pentium Pro or later in
     place of one of the image's own, the rest of which becomes one-byte NOPs."""
-    pe = Pe(image)
-    name, rva, size, raw = pe.code_sections[0]
+    pe = parse(image)
+    name, rva, size, raw = code_sections(pe)[0]
     with tempfile.TemporaryDirectory() as folder:
         path = os.path.join(folder, "panelcal.exe")
         with open(path, "wb") as f:
             f.write(image)
         listing = disassemble(objdump, path, name)
     address, insn = next((a, i) for a, i, _ in listing if len(i) >= 6)
-    offset = raw + address - pe.image_base - rva
+    offset = raw + address - pe.OPTIONAL_HEADER.ImageBase - rva
     for what, new in [
         ("CMOVE", b"\x0f\x44\xc2"),
         ("FCMOVB", b"\xda\xc1"),
@@ -187,10 +197,10 @@ def main(argv):
         return 1
     if self_test and report_self_test(injected_faults(image, objdump), 16):
         return 1
-    pe = Pe(image)
+    sections = code_sections(parse(image))
     print("OK: %s: no instruction later than the Pentium in %s (%s)"
-          % (path, ", ".join(s[0] for s in pe.code_sections),
-             ", ".join("%d bytes" % s[2] for s in pe.code_sections)))
+          % (path, ", ".join(s[0] for s in sections),
+             ", ".join("%d bytes" % s[2] for s in sections)))
     return 0
 
 
