@@ -14,8 +14,8 @@ import struct
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pe_image import (MACHINES, Fault, machine_name, parse, pefile, report,  # noqa: E402
-                      report_self_test)
+from pe_image import (MACHINES, Fault, machine_name, parse, patched, pefile,  # noqa: E402
+                      report, report_self_test)
 
 SUBSYSTEM_WINDOWS_GUI = 2
 MAX_SIZE = 64 * 1024
@@ -102,10 +102,6 @@ def check(image, machine, floors, allowed):
     return errors
 
 
-def patched(image, offset, new):
-    return image[:offset] + new + image[offset + len(new) :]
-
-
 def renamed(image, old, new):
     """The image with one name in its import data replaced by a name no longer than it."""
     assert len(new) <= len(old) and image.count(old + b"\0") == 1, old
@@ -115,28 +111,26 @@ def renamed(image, old, new):
 def damaged_copies(image, machine):
     """(what, damaged image) pairs, each of which the check must reject."""
     pe = parse(image)
+
+    def at(structure, field, data):
+        return patched(image, structure.get_field_absolute_offset(field), data)
+
     header, optional = pe.FILE_HEADER, pe.OPTIONAL_HEADER
-    subsystem_version = optional.get_field_absolute_offset("MajorSubsystemVersion")
-    os_version = optional.get_field_absolute_offset("MajorOperatingSystemVersion")
     other = {"i386": 0x8664, "x86-64": 0x014C}[machine]
-    yield "other machine", patched(
-        image, header.get_field_absolute_offset("Machine"), struct.pack("<H", other))
-    yield "console subsystem", patched(
-        image, optional.get_field_absolute_offset("Subsystem"), struct.pack("<H", 3))
-    yield "subsystem 6.0 (Vista)", patched(image, subsystem_version, struct.pack("<HH", 6, 0))
-    yield "OS version 6.0 (Vista)", patched(image, os_version, struct.pack("<HH", 6, 0))
-    yield "subsystem 3.10", patched(image, subsystem_version, struct.pack("<HH", 3, 10))
+    yield "other machine", at(header, "Machine", struct.pack("<H", other))
+    yield "console subsystem", at(optional, "Subsystem", struct.pack("<H", 3))
+    yield "subsystem 6.0 (Vista)", at(optional, "MajorSubsystemVersion", struct.pack("<HH", 6, 0))
+    yield "OS version 6.0 (Vista)", at(optional, "MajorOperatingSystemVersion",
+                                       struct.pack("<HH", 6, 0))
+    yield "subsystem 3.10", at(optional, "MajorSubsystemVersion", struct.pack("<HH", 3, 10))
     # GetTickCount64 came with Vista: on neither floor.
     yield "import newer than the floor", renamed(image, b"GetStartupInfoA", b"GetTickCount64")
     yield "import from ntdll", renamed(image, b"KERNEL32.dll", b"ntdll.dll")
     first = pe.DIRECTORY_ENTRY_IMPORT[0].imports[0]
-    wide = optional.Magic == pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS
-    yield "import by ordinal", patched(
-        image, first.thunk_offset,
-        struct.pack("<Q", 1 << 63 | 5) if wide else struct.pack("<I", 1 << 31 | 5))
-    yield "symbol table", patched(
-        image, header.get_field_absolute_offset("PointerToSymbolTable"),
-        struct.pack("<II", len(image), 1))
+    wide = pe.PE_TYPE == pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS
+    yield "import by ordinal", patched(image, first.thunk_offset, struct.pack(
+        "<Q", 1 << 63 | 5) if wide else struct.pack("<I", 1 << 31 | 5))
+    yield "symbol table", at(header, "PointerToSymbolTable", struct.pack("<II", len(image), 1))
     # Bytes of every value: an overlay of one value alone is a fault of its own to pefile.
     yield "over 64 KiB", image + bytes(range(256)) * (MAX_SIZE // 256)
 

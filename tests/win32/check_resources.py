@@ -15,7 +15,7 @@ import struct
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pe_image import Fault, parse, pefile, report, report_self_test  # noqa: E402
+from pe_image import Fault, parse, patched, pefile, report, report_self_test  # noqa: E402
 
 RT_DIALOG = 5
 LANG_EN_US = 1033
@@ -183,10 +183,6 @@ def template_offsets(image):
     """{template name: file offset of its data}."""
     found = resources(parse(image), [])
     return {name: image.index(data) for name, data in found.items()}
-
-
-def patched(image, offset, new):
-    return image[:offset] + new + image[offset + len(new) :]
 
 
 def damaged_copies(image):

@@ -34,7 +34,11 @@ def machine_name(pe):
     return MACHINES.get(machine, "0x%04X" % machine)
 
 
-# ---- what the checks of an image report --------------------------------------------------
+# ---- what the checks of an image report, and their self-tests' damage ------------------
+
+
+def patched(image, offset, new):
+    return image[:offset] + new + image[offset + len(new) :]
 
 
 def report(errors):
