@@ -69,13 +69,16 @@ static unsigned build_reply(PanelModel* model, const unsigned char* request, uns
     const PanelScript* s = &model->script;
     unsigned code = length ? request[0] : 0;
     unsigned occurrence = length ? ++model->occurrences[code] : 0;
+    int lost = model->calibrationLost && (code == PM_CMD_CAL_POINT || code == PM_CMD_CAL_OUT);
     clear(reply, PM_REPLY_SIZE);
     reply[1] = s->ackCode;
-    if (!pm_request_is_valid(request, length) ||
+    if (!pm_request_is_valid(request, length) || lost ||
         script_selects(s->refuseCommand, s->refuseOccurrence, code, occurrence)) {
         reply[1] = REPLY_REFUSED;
         reply[2] = 1;
         reply[3] = s->refuseCode;
+    } else if (code == PM_CMD_CAL_IN) {
+        model->calibrationLost = 0; /* a new calibration begins */
     } else if (code == PM_CMD_DIAG && s->diagErrorCode > 0) {
         reply[2] = 1;
         reply[3] = (unsigned char)s->diagErrorCode;
@@ -91,6 +94,10 @@ static unsigned build_reply(PanelModel* model, const unsigned char* request, uns
         script_selects(s->cutCommand, s->cutOccurrence, code, occurrence))
         return s->cutAfter < PM_REPLY_SIZE ? s->cutAfter : PM_REPLY_SIZE;
     return PM_REPLY_SIZE;
+}
+
+void pm_lose_calibration(PanelModel* model) {
+    model->calibrationLost = 1;
 }
 
 static void keep_record(PanelModel* model, const unsigned char* request, unsigned length,

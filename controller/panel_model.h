@@ -56,6 +56,8 @@ typedef struct PanelRecord {
 
 typedef struct PanelModel {
     PanelScript script;
+    int calibrationLost;       /* reset while the machine slept: CAL-POINT and CAL-OUT are refused
+                                  until a CAL-IN is acknowledged */
     unsigned occurrences[256]; /* per command code, counted from 1 */
     PanelRecord records[PM_MAX_RECORDS];
     unsigned recordCount; /* total requests seen; records[] keeps the first PM_MAX_RECORDS */
@@ -65,6 +67,10 @@ typedef struct PanelModel {
  * bytes are right, refuse anything else. */
 void pm_default_script(PanelScript* script);
 void pm_init(PanelModel* model);
+
+/* The controller is reset (power lost while the machine slept): it forgets the calibration in
+ * progress, and refuses CAL-POINT and CAL-OUT until the next acknowledged CAL-IN. */
+void pm_lose_calibration(PanelModel* model);
 
 /* One exchange. Writes at most outSize bytes of the reply into out and their count into
  * *written. Returns 1 when the device-control call succeeds, 0 when it fails. */

@@ -1,7 +1,5 @@
 #include "program_state.h"
 
-#include "calib/startup.h"
-
 #include <cstring>
 
 namespace {

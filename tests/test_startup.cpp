@@ -2,7 +2,7 @@
 #include "test_support.h"
 
 #include "calib/controller.h"
-#include "calib/startup.h"
+#include "calib/main_window.h"
 #include "settings/language.h"
 #include "settings/screen_texts.h"
 
@@ -28,8 +28,8 @@ TEST_F(Startup, FullScreenTopmostWindowPaintedBeforeTheFirstCommand) {
         EXPECT_EQ(sim::windowText(), "Calibration");
     });
     sim::key(win::VK_ESCAPE);
-    expectCleanEnd(sim::runToExit(7));
-    EXPECT_EQ(sim::shownWith(), 7) << "the start-up show value reaches ShowWindow unchanged";
+    expectCleanEnd(sim::runToExit(3));
+    EXPECT_EQ(sim::shownWith(), 3) << "SW_SHOWMAXIMIZED reaches ShowWindow unchanged";
 
     // The first paint (instruction text, first target) comes before DIAG.
     std::vector<std::string> order = sim::callsNamed({"TextOutA", "SetPixel", "DeviceIoControl"});

@@ -1,5 +1,5 @@
 // Free-hand drawing on the test screen, kept out of the help band.
-#include "calib/startup.h"
+#include "screen/screen_metrics.h"
 #include "test_support.h"
 #include "screen/stroke.h"
 #include "screen/target_grid.h"

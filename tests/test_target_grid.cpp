@@ -1,7 +1,7 @@
 // The target grid: order, pixel positions and the exact pixels of a mark.
 #include "test_support.h"
 
-#include "calib/startup.h"
+#include "screen/screen_metrics.h"
 #include "screen/target_grid.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // The calibration screen's instruction lines and the test screen's help line.
-#include "calib/startup.h"
+#include "screen/screen_metrics.h"
 #include "test_support.h"
 #include "screen/target_grid.h"
 #include "screen/text_panels.h"

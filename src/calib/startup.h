@@ -1,22 +1,8 @@
-// Start-up and the frame of the one full-screen window.
+// Start-up: one copy at a time, the window over the whole screen, the message loop and the
+// end of the run (runProgram, declared in platform.h).
 #pragma once
 
-#include "platform/platform.h"
-#include "screen/screen_metrics.h"
-
-// The program's instance handle, kept at window creation; the setup dialog loads its
-// template with it.
-extern win::HINSTANCE programInstance;
-
-// On a touch digitizer (Windows 7 and later), Windows turns a press held on the panel into a
-// right click, may hold the left-button messages back until the finger lifts, and takes quick
-// strokes for flicks. The main window opts out of press-and-hold, flicks and the pen's
-// feedback: TABLET_DISABLE_PRESSANDHOLD, _PENTAPFEEDBACK, _PENBARRELFEEDBACK and _FLICKS.
-// Windows 7 asks the window with WM_TABLET_QUERYSYSTEMGESTURESTATUS; Windows 8 and later
-// read the same flags from the window's tablet pen service property. XP asks neither.
-constexpr win::DWORD kTabletGesturesOff = 0x00000001 | 0x00000008 | 0x00000010 | 0x00010000;
-extern const char kTabletPenServiceProperty[];
-
-// WM_CREATE and WM_DESTROY of the main window; both return 0.
-win::LRESULT onCreate(win::HWND window, const win::CREATESTRUCTA* creation);
-win::LRESULT onDestroy(win::HWND window);
+// The named mutex that a running copy holds, in the namespace that all sessions share.
+extern const char kOneCopyMutexName[];
+// The window's class, by which a second copy finds the first one's window.
+extern const char kMainWindowClass[];

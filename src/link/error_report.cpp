@@ -1,7 +1,6 @@
 #include "link/error_report.h"
 
 #include "screen/cursor.h"
-#include "screen/modal_window.h"
 #include "settings/language.h"
 
 namespace {
@@ -114,9 +113,6 @@ const char* errorText(int code) {
 
 void reportControllerError(win::HWND window, int code, const char* caption) {
     int previous = setCursorVisibility(CursorShow);
-    {
-        ModalWindowScope box;
-        win::MessageBoxA(window, errorText(code), caption, win::MB_OK);
-    }
+    win::MessageBoxA(window, errorText(code), caption, win::MB_OK);
     setCursorVisibility(previous);
 }

@@ -130,19 +130,37 @@ constexpr UINT WM_SETFOCUS = 0x0007;
 constexpr UINT WM_KILLFOCUS = 0x0008;
 constexpr UINT WM_PAINT = 0x000F;
 constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUERYENDSESSION = 0x0011;
 constexpr UINT WM_QUIT = 0x0012;
 constexpr UINT WM_ERASEBKGND = 0x0014;
+constexpr UINT WM_ENDSESSION = 0x0016;
+constexpr UINT WM_CANCELMODE = 0x001F;
+constexpr UINT WM_DISPLAYCHANGE = 0x007E;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_SYSKEYDOWN = 0x0104;
 constexpr UINT WM_INITDIALOG = 0x0110;
 constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_MOUSEMOVE = 0x0200;
 constexpr UINT WM_LBUTTONDOWN = 0x0201;
 constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_POWERBROADCAST = 0x0218;
 constexpr UINT WM_TABLET_QUERYSYSTEMGESTURESTATUS = 0x02CC;
 constexpr UINT WM_USER = 0x0400;
+
+// System commands (WM_SYSCOMMAND's wParam, whose low four bits Windows uses itself).
+constexpr WPARAM SC_CLOSE = 0xF060;
+constexpr WPARAM SC_SCREENSAVE = 0xF140;
+constexpr WPARAM SC_MONITORPOWER = 0xF170;
+
+// Power events (WM_POWERBROADCAST's wParam).
+constexpr WPARAM PBT_APMQUERYSUSPEND = 0x0000;
+constexpr WPARAM PBT_APMSUSPEND = 0x0004;
+constexpr WPARAM PBT_APMRESUMECRITICAL = 0x0006;
+constexpr WPARAM PBT_APMRESUMESUSPEND = 0x0007;
+constexpr WPARAM PBT_APMRESUMEAUTOMATIC = 0x0012;
 
 // Virtual keys.
 constexpr WPARAM VK_TAB = 0x09;
@@ -163,15 +181,26 @@ constexpr DWORD WS_EX_TOPMOST = 0x00000008u;
 constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 constexpr int WHITE_BRUSH = 0;
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWMINIMIZED = 2;
+constexpr int SW_MINIMIZE = 6;
+constexpr int SW_SHOWMINNOACTIVE = 7;
 constexpr int SW_SHOWDEFAULT = 10;
+constexpr int SW_FORCEMINIMIZE = 11;
 constexpr UINT MB_OK = 0x00000000u;
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr WORD BN_CLICKED = 0;
 constexpr WORD BN_DBLCLK = 5;
 
-// Files and devices.
+// Files, devices, synchronisation, power.
 constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+constexpr DWORD ES_SYSTEM_REQUIRED = 0x00000001u;
+constexpr DWORD ES_DISPLAY_REQUIRED = 0x00000002u;
+constexpr DWORD ES_CONTINUOUS = 0x80000000u;
 const HANDLE INVALID_HANDLE_VALUE = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
 
 inline const char* MAKEINTRESOURCEA(std::uintptr_t id) {
@@ -223,6 +252,8 @@ HWND GetDlgItem(HWND dialog, int id);
 HWND SetFocus(HWND window);
 int ShowCursor(BOOL show);
 BOOL SetForegroundWindow(HWND window);
+HWND FindWindowA(const char* className, const char* windowName);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
 BOOL SetPropA(HWND window, const char* name, HANDLE data);
 HANDLE RemovePropA(HWND window, const char* name);
 
@@ -246,8 +277,17 @@ BOOL DeviceIoControl(HANDLE device, DWORD code, void* in, DWORD inSize, void* ou
 BOOL CloseHandle(HANDLE handle);
 DWORD GetProfileStringA(const char* section, const char* key, const char* fallback, char* buffer,
                         DWORD size);
+HANDLE CreateMutexA(void* security, BOOL initialOwner, const char* name);
+DWORD GetLastError();
+DWORD SetThreadExecutionState(DWORD flags);
 
 } // namespace win
+
+// The program's own message boxes and dialogs that are up: calls of this layer's MessageBoxA
+// and DialogBoxParamA that have not returned. While one is up, Windows runs that window's loop
+// and has disabled the main window: nothing the user does reaches the main window, but what
+// other programs post to it, and what Windows itself sends it, still arrive, through that loop.
+int modalWindowsUp();
 
 // The utility's entry, called by the process's entry point (Win32) or by a test (host) with the
 // instance handle and the show value the process was started with; returns the exit code.

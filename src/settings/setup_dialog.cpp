@@ -1,6 +1,5 @@
 #include "settings/setup_dialog.h"
 
-#include "screen/modal_window.h"
 #include "settings/language.h"
 #include "settings/resource_ids.h"
 
@@ -84,6 +83,5 @@ win::INT_PTR setupDialogProc(win::HWND dialog, win::UINT message, win::WPARAM wP
 
 win::INT_PTR runSetupDialog(win::HWND window, win::HINSTANCE instance) {
     const char* name = uiLanguage == LanguageEnglish ? "HosSetBoxE" : "HosSetBox";
-    ModalWindowScope dialog;
     return win::DialogBoxParamA(instance, name, window, setupDialogProc, 0);
 }

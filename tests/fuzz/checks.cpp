@@ -92,6 +92,8 @@ enum Milestone {
     DialogOk,
     DialogCancel,
     IgnoredWhileModal,
+    RestartByWindows,
+    SessionEnded,
     kMilestoneCount
 };
 const char* const kMilestoneNames[kMilestoneCount] = {"an acknowledged DIAG",
@@ -101,7 +103,9 @@ const char* const kMilestoneNames[kMilestoneCount] = {"an acknowledged DIAG",
                                                       "a message box",
                                                       "the setup dialog's OK",
                                                       "the setup dialog's Cancel",
-                                                      "input while a box or the dialog is up"};
+                                                      "input while a box or the dialog is up",
+                                                      "a wake or a new screen size mid-run",
+                                                      "the end of the session"};
 long milestones[kMilestoneCount] = {};
 
 } // namespace
@@ -134,8 +138,9 @@ int Checks::CursorModel::counterWhileShown() const {
 
 // ---- the run ----------------------------------------------------------------------------------
 
-void Checks::start(const Screen& screen, int cursorCounter) {
+void Checks::start(const Screen& screen, int cursorCounter, bool anotherCopy) {
     *this = Checks();
+    anotherCopy_ = anotherCopy;
     trace_ = std::getenv("PANELCAL_FUZZ_TRACE") != nullptr;
     screen_ = screen;
     cursor_.counter = cursorCounter;
@@ -174,19 +179,36 @@ void Checks::onDelivery(const sim::Delivery& d) {
                 cursor_.shown ? cursor_.hide() : cursor_.show();
             if (d.message == win::WM_SETFOCUS || d.message == win::WM_KILLFOCUS)
                 cursor_.show();
+            if (isInputMessage(d.message) && !inputHandled_) {
+                inputHandled_ = true;
+                // Until the start has been acknowledged the window must not exist to take it.
+                if (!startDone_)
+                    fail("input handled before the start sent DIAG and CAL-IN");
+            }
             if (isKeyZero(d)) {
                 testScreen_ = !testScreen_;
                 target_ = 0;
+                forgetPress();
             }
             if (d.message == win::WM_LBUTTONDOWN || d.message == win::WM_LBUTTONUP)
                 pressed_ = d.message == win::WM_LBUTTONDOWN;
+            if (d.message == win::WM_LBUTTONDOWN)
+                pressOnCalibration_ = !testScreen_;
         }
+        followScreen(d);
         frames_.push_back(f);
         return;
     }
 
     Frame f = frames_.back();
     frames_.pop_back();
+    if (d.modal == 0 && d.message == win::WM_LBUTTONUP)
+        pressOnCalibration_ = false; // its point has been sent, if any
+    if (d.modal > 0)
+        for (std::size_t i = f.requests; i < codes_.size(); ++i)
+            if (codes_[i] != 0x80)
+                fail("request %02X inside a box's or the dialog's loop (message %04X)", codes_[i],
+                     d.message);
     if (sim::openDrawingContexts() != f.drawingContexts || sim::openPaints() != f.paints)
         fail("message %04X returned with %d drawing contexts and %d paints open (%d, %d before)",
              d.message, sim::openDrawingContexts(), sim::openPaints(), f.drawingContexts, f.paints);
@@ -215,6 +237,34 @@ void Checks::onDelivery(const sim::Delivery& d) {
     }
     if (d.depth == 1 && d.modal == 0)
         checkCursor("after a message");
+}
+
+void Checks::forgetPress() {
+    pressed_ = false;
+    pressOnCalibration_ = false;
+}
+
+// What Windows does to the screen: a box or dialog takes the press (WM_CANCELMODE); a wake
+// and a new screen size start the targets again from the first on the calibration screen,
+// where the latter moves them.
+void Checks::followScreen(const sim::Delivery& d) {
+    bool restart = false;
+    if (d.message == win::WM_CANCELMODE) {
+        forgetPress();
+    } else if (d.message == win::WM_POWERBROADCAST) {
+        restart = d.wParam == win::PBT_APMRESUMEAUTOMATIC ||
+                  d.wParam == win::PBT_APMRESUMESUSPEND || d.wParam == win::PBT_APMRESUMECRITICAL;
+    } else if (d.message == win::WM_DISPLAYCHANGE) {
+        const sim::Config& c = sim::config();
+        restart = c.screenWidth != screen_.width || c.screenHeight != screen_.height;
+        screen_.width = c.screenWidth;
+        screen_.height = c.screenHeight;
+    }
+    if (!restart || testScreen_)
+        return;
+    ++milestones[RestartByWindows];
+    target_ = 0;
+    forgetPress();
 }
 
 void Checks::watchNextBox() {
@@ -288,6 +338,9 @@ void Checks::checkRequest(const PanelRecord& r) {
     }
     if (destroyed_ && !(code == 0x80 && r.length == 1))
         fail("request %02X after the window was destroyed", code);
+    if (codes_.size() == 1 && code == 0x84 && ok && diagAcknowledged_)
+        startDone_ = true;
+    codes_.push_back(code);
     switch (code) {
     case 0x89:
         if (r.length != 2 || b[1] != 0)
@@ -320,6 +373,8 @@ void Checks::checkRequest(const PanelRecord& r) {
     case 0x86:
         if (r.length != 1)
             fail("CAL-POINT of %u bytes", r.length);
+        if (!pressOnCalibration_)
+            fail("CAL-POINT without a press that the window saw on the calibration screen");
         if (calibrating_ && ok && ++points_ > targets_)
             fail("acknowledged CAL-POINT %d of a calibration with %d targets", points_, targets_);
         target_ += ok;
@@ -362,6 +417,7 @@ void Checks::applyDialogOutcome() {
     settings_ = dialog_.chosen;
     points_ = 0;
     target_ = 0;
+    forgetPress();
 }
 
 // Made just before key 1 is pressed: the choices the clicks make start from the settings now.
@@ -406,6 +462,8 @@ std::vector<sim::DialogAction> Checks::dialogScript(const DialogPlan& plan) {
                         sim::postFromAnotherProgram(win::WM_USER, 0, 0);
                     else if (value == 2)
                         sim::windowPassesOver(win::RECT{0, 0, 4096, 4096});
+                    else if (value >= kElsewhereWindows)
+                        windowsEvent(value - kElsewhereWindows);
                     else if (value >= kElsewherePost)
                         postInput(screen, value - kElsewherePost);
                 }));
@@ -464,6 +522,8 @@ void Checks::checkQuiet(const char* when) const {
     if (sim::pixelsDrawnOutsideWindow() != 0)
         fail("%s: %lld pixels drawn outside the window", when, sim::pixelsDrawnOutsideWindow());
     checkCursor(when);
+    if (sim::screenSaverRunning() || !sim::displayOn())
+        fail("%s: the screen saver runs or the display is off", when);
     if (!sameSettings(calibSettings, settings_))
         fail("%s: settings %d %d %d, the dialog gave %d %d %d", when, calibSettings.panelSizeId,
              calibSettings.pointCountId, calibSettings.cableDirId, settings_.panelSizeId,
@@ -522,6 +582,15 @@ void Checks::runDone(int exitCode) {
     applyDialogOutcome();
     if (exitCode != 0)
         fail("exit code %d", exitCode);
+    if (anotherCopy_) {
+        if (requests_ != 0 || !sim::callsNamed({"CreateWindowExA"}).empty())
+            fail("a second copy sent %llu requests or opened a window", requests_);
+        return;
+    }
+    bool absent = !sim::config().devicePresent || sim::controller().script.deviceAbsent;
+    if (requests_ != 0 && !absent && lastRequest_ != 0x80)
+        fail("the run ended with request %02X, not CAL-ABORT", lastRequest_);
+    milestones[SessionEnded] += sim::processEnded();
     if (sim::windowExists() || sim::starved())
         fail("the input's ending did not end the program");
     if (!destroyed_)
@@ -542,6 +611,36 @@ int Checks::milestonesMissed() {
             ++missed;
         }
     return missed;
+}
+
+void windowsEvent(int event) {
+    switch (event) {
+    case ScreenSaver:
+        sim::systemCommand(win::SC_SCREENSAVE, 0);
+        break;
+    case DisplayOff:
+        sim::systemCommand(win::SC_MONITORPOWER, 2);
+        break;
+    case DisplayOn:
+        sim::systemCommand(win::SC_MONITORPOWER, -1);
+        break;
+    case LogOff:
+    case LogOffCancelled:
+        sim::endSession(event == LogOffCancelled);
+        break;
+    case QuitPosted:
+        sim::postFromAnotherProgram(win::WM_QUIT, 3, 0);
+        break;
+    case WakeWithUser:
+    case WakeAlone:
+        sim::sleepAndWake(event == WakeWithUser);
+        break;
+    default: {
+        const Screen& size = kScreens[(event - NewScreen) % 4];
+        sim::changeDisplay(size.width, size.height);
+        break;
+    }
+    }
 }
 
 void postInput(const Screen& screen, int which) {

@@ -13,7 +13,17 @@
 //    CAL-OUT, until a command finds no device (the two may part ways then). The setup dialog's
 //    Cancel leaves the count as it is, since the targets go on from the current one.
 //  - Destroying the window sends one CAL-ABORT (tried, when the device is absent) and nothing
-//    else; afterwards only CAL-ABORT may follow.
+//    else; afterwards only CAL-ABORT may follow. Every run that reached the controller ends
+//    with CAL-ABORT as its last request while the device is there: also when the session
+//    ends or another program posts WM_QUIT. A second copy sends nothing and opens no window.
+//  - The start sends DIAG and then CAL-IN, both acknowledged, before the window handles any
+//    input: otherwise the window is gone before input can reach it. The screen saver never
+//    starts and the display stays on.
+//  - Every CAL-POINT answers the release of a press that the window saw on the calibration
+//    screen, in this run: a screen switch, a restart (the setup dialog's OK, a wake, a new
+//    screen size) and a box or the dialog (WM_CANCELMODE) forget it.
+//  - Inside a box's or the dialog's loop nothing but CAL-ABORT is sent: a restart waits until
+//    the loop has ended.
 //  - A WM_USER that no start request of the program's own made due changes nothing: no call,
 //    no request, no box, the program's state as it was. Nor does any input message or WM_USER
 //    that reaches the window while a message box or the setup dialog is up (other programs
@@ -41,7 +51,7 @@ namespace fuzz {
 class Checks {
   public:
     // Before the program starts, on a fresh process.
-    void start(const Screen& screen, int cursorCounter);
+    void start(const Screen& screen, int cursorCounter, bool anotherCopy);
     // After each step, when the program waits for input again.
     void stepDone();
     // The actions of the setup dialog that key 1 opens on the calibration screen, with checks.
@@ -80,6 +90,8 @@ class Checks {
     };
 
     void onDelivery(const sim::Delivery& d);
+    void followScreen(const sim::Delivery& d);
+    void forgetPress();
     void watchNextBox();
     void checkWhileModal(const char* what) const;
     void follow();
@@ -112,10 +124,17 @@ class Checks {
     bool testScreen_ = false;
     int target_ = 0;
     bool pressed_ = false;
+    bool pressOnCalibration_ = false; // pressed_, on the calibration screen, not forgotten
+    bool inputHandled_ = false;       // the window has handled input
+    bool startDone_ = false;          // the first two requests: DIAG and CAL-IN, acknowledged
+    bool anotherCopy_ = false;
+    std::vector<unsigned char> codes_; // every request's command code, in order
     bool trace_ = false; // PANELCAL_FUZZ_TRACE set: every request and box goes to stderr
 };
 
 // Another program posts kPosted[which] to the main window.
 void postInput(const Screen& screen, int which);
+// Windows does what event (a WindowsEvent) says, now.
+void windowsEvent(int event);
 
 } // namespace fuzz

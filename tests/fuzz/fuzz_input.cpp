@@ -146,9 +146,14 @@ Step readStep(Reader& in, std::uint8_t op, Screen screen) {
             s.box.change = readChange(in);
         if (s.box.kind == BoxAction::PostInput)
             s.box.input.which = static_cast<std::uint8_t>(in.next() % kPostedCount);
+        if (s.box.kind == BoxAction::Windows)
+            s.box.event = static_cast<std::uint8_t>(in.next() % kWindowsEventCount);
         break;
     case Step::Touches:
         s.count = in.next() % 24 + 1;
+        break;
+    case Step::Windows:
+        s.event = static_cast<std::uint8_t>(in.next() % kWindowsEventCount);
         break;
     default:
         break;
@@ -170,6 +175,8 @@ Input decode(const std::uint8_t* data, std::size_t size) {
     input.setup.english = (h & 4) != 0;
     input.setup.cursorCounter = ((h >> 3) & 7) % 6 - 3;
     input.setup.ending = static_cast<Ending>((h >> 6) % 3);
+    // The header's two spare values together (cursor bits 7, ending bits 3): one input in 32.
+    input.setup.anotherCopy = (h >> 3) == 0x1F;
     Screen screen = screenOf(input.setup);
     bool started = false;
     while (!in.done() && input.steps.size() < kMaxSteps) {
@@ -243,9 +250,14 @@ void putStep(std::vector<std::uint8_t>& out, const Step& s, Screen screen) {
             putChange(out, s.box.change);
         if (s.box.kind == BoxAction::PostInput)
             out.push_back(s.box.input.which);
+        if (s.box.kind == BoxAction::Windows)
+            out.push_back(s.box.event);
         break;
     case Step::Touches:
         out.push_back(static_cast<std::uint8_t>(s.count - 1));
+        break;
+    case Step::Windows:
+        out.push_back(s.event);
         break;
     default:
         break;
@@ -257,9 +269,10 @@ void putStep(std::vector<std::uint8_t>& out, const Step& s, Screen screen) {
 std::vector<std::uint8_t> encode(const Input& input) {
     const Setup& setup = input.setup;
     std::vector<std::uint8_t> out;
-    out.push_back(static_cast<std::uint8_t>(setup.screen | (setup.english ? 4 : 0) |
-                                            ((setup.cursorCounter + 3) << 3) |
-                                            (static_cast<int>(setup.ending) << 6)));
+    int rest = setup.anotherCopy
+                   ? 0x1F
+                   : (setup.cursorCounter + 3) | (static_cast<int>(setup.ending) << 3);
+    out.push_back(static_cast<std::uint8_t>(setup.screen | (setup.english ? 4 : 0) | (rest << 3)));
     for (const ControllerChange& c : input.atStart) {
         out.push_back(Step::Controller);
         putChange(out, c);

@@ -29,6 +29,10 @@ sim::Config configFor(const fuzz::Setup& setup) {
     config.language = "ENU";
     config.cursorCounter = setup.cursorCounter;
     config.callText = false; // the checks read the calls' names and numbers only
+    if (setup.anotherCopy) {
+        config.otherProcessMutex = "Global\\panelcal-calibration";
+        config.otherProcessWindowClass = "CALIB:MAIN";
+    }
     return config;
 }
 
@@ -88,6 +92,9 @@ void whileBoxUp(const fuzz::BoxAction& action, const fuzz::Screen& screen) {
             break;
         case fuzz::BoxAction::PostInput:
             fuzz::postInput(screen, action.input.which);
+            break;
+        case fuzz::BoxAction::Windows:
+            fuzz::windowsEvent(action.event);
             break;
         default:
             change(action.change);
@@ -151,6 +158,9 @@ void scriptInput(const fuzz::Step& step, const fuzz::Screen& screen) {
         for (int i = 0; i < step.count; ++i)
             sim::touch(screen.width / 2, screen.height / 2);
         break;
+    case fuzz::Step::Windows:
+        sim::then([event = step.event] { fuzz::windowsEvent(event); });
+        break;
     default:
         break;
     }
@@ -206,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     startFreshProcess(configFor(input.setup));
     for (const fuzz::ControllerChange& c : input.atStart)
         change(c);
-    checks.start(screen, input.setup.cursorCounter);
+    checks.start(screen, input.setup.cursorCounter, input.setup.anotherCopy);
     for (const fuzz::Step& step : input.steps)
         scriptStep(step, screen);
     scriptEnding(input.setup.ending);

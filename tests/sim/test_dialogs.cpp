@@ -186,8 +186,8 @@ TEST_F(SimDialog, OwnerKeepsPaintingAndLosesTheFocusWhileTheDialogIsUp) {
                        sim::inspect([&](const sim::OpenDialog&) { afterClick = messages(); }),
                        sim::click(win::IDCANCEL)});
     win::DialogBoxParamA(nullptr, "HosSetBoxE", window, dialogProc, 0);
-    EXPECT_EQ(beforeFirstAction,
-              (std::vector<win::UINT>{win::WM_KILLFOCUS, win::WM_PAINT, win::WM_ERASEBKGND}));
+    EXPECT_EQ(beforeFirstAction, (std::vector<win::UINT>{win::WM_CANCELMODE, win::WM_KILLFOCUS,
+                                                         win::WM_PAINT, win::WM_ERASEBKGND}));
     EXPECT_EQ(afterClick.back(), win::WM_USER);
     EXPECT_EQ(messages().back(), win::WM_SETFOCUS);
     EXPECT_EQ(sim::pendingInput(), 1u) << "the dialog's scripted actions come first";
@@ -205,7 +205,8 @@ TEST_F(SimDialog, WithoutAScriptKeysGoToTheFocusedControlAndTouchesAreLost) {
     EXPECT_EQ(win::DialogBoxParamA(nullptr, "HosSetBoxE", window, dialogProc, 0), 20);
     // The focus starts on the first tab stop, the 12.1 inch button; Tab moves it to the next.
     EXPECT_EQ(commands, (std::vector<win::WPARAM>{20, win::IDCANCEL}));
-    EXPECT_EQ(messages(), (std::vector<win::UINT>{win::WM_KILLFOCUS, win::WM_SETFOCUS}));
+    EXPECT_EQ(messages(),
+              (std::vector<win::UINT>{win::WM_CANCELMODE, win::WM_KILLFOCUS, win::WM_SETFOCUS}));
     EXPECT_TRUE(sim::errors().empty());
 }
 

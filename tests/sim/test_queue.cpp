@@ -235,10 +235,12 @@ TEST(SimMessageBox, OwnerGetsPostedMessagesAndPaintsButNotTheUsersInput) {
     sim::key('B'); // after the box: the program's own loop reads it
 
     EXPECT_EQ(win::MessageBoxA(window, "text", "caption", win::MB_OK), win::IDOK);
-    EXPECT_EQ(whileUp,
-              (Messages{win::WM_KILLFOCUS, win::WM_USER, win::WM_PAINT, win::WM_ERASEBKGND}));
-    EXPECT_EQ(messages(), (Messages{win::WM_KILLFOCUS, win::WM_USER, win::WM_PAINT,
-                                    win::WM_ERASEBKGND, win::WM_USER + 1, win::WM_SETFOCUS}));
+    // Disabled, the owner gives up its press or capture (WM_CANCELMODE) and its focus.
+    EXPECT_EQ(whileUp, (Messages{win::WM_CANCELMODE, win::WM_KILLFOCUS, win::WM_USER, win::WM_PAINT,
+                                 win::WM_ERASEBKGND}));
+    EXPECT_EQ(messages(),
+              (Messages{win::WM_CANCELMODE, win::WM_KILLFOCUS, win::WM_USER, win::WM_PAINT,
+                        win::WM_ERASEBKGND, win::WM_USER + 1, win::WM_SETFOCUS}));
     EXPECT_EQ(sim::pendingInput(), 1u);
     ASSERT_EQ(sim::messageBoxes().size(), 1u);
     EXPECT_EQ(sim::messageBoxes()[0].cursorCounterWhileUp, 1);
@@ -324,6 +326,8 @@ TEST(SimWatch, SeesEveryMessageBeforeAndAfterWithItsNestingAndTheBoxesUp) {
         got.push_back(Seen{d.message, d.depth, d.modal, d.returned});
     // The box's focus messages, the regained focus included, come while the box's call lasts.
     EXPECT_EQ(got, (std::vector<Seen>{{win::WM_USER, 1, 0, false},
+                                      {win::WM_CANCELMODE, 2, 1, false},
+                                      {win::WM_CANCELMODE, 2, 1, true},
                                       {win::WM_KILLFOCUS, 2, 1, false},
                                       {win::WM_KILLFOCUS, 2, 1, true},
                                       {win::WM_USER + 1, 2, 1, false},

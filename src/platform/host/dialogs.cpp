@@ -317,8 +317,11 @@ struct OwnerDisabled {
         State& s = state();
         ++s.modalCalls;
         disabled = mainOwner && s.window.enabled;
-        if (disabled)
+        if (disabled) {
+            // Being disabled, the window is told to give up a press or capture it holds.
+            sendToMainWindow(win::WM_CANCELMODE, 0, 0);
             s.window.enabled = false;
+        }
         setFocusWindow(focus);
         coverScreen(rect);
     }

@@ -254,6 +254,14 @@ void resetScreen() {
     s.pixels.assign(static_cast<size_t>(screenWidth()) * screenHeight(), kWhite);
 }
 
+void redrawScreenForNewMode() {
+    State& s = state();
+    s.pixels.assign(static_cast<size_t>(screenWidth()) * screenHeight(), sim::kDesktopColour);
+    // A box or dialog that is up is drawn again over it.
+    for (const win::RECT& r : s.covers)
+        fill(r, screenRect(), sim::kFaceColour, true);
+}
+
 win::RECT clientRect() {
     const win::RECT& r = state().window.rect;
     return win::RECT{0, 0, r.right - r.left, r.bottom - r.top};

@@ -72,7 +72,9 @@ HANDLE CreateFileA(const char* path, DWORD access, DWORD share, void* security, 
         s.lastError = kErrorInvalidParameter;
         return INVALID_HANDLE_VALUE;
     }
-    if (!equalNoCase(path, kDevicePath) || !s.config.devicePresent || s.model.script.deviceAbsent) {
+    // An ended process reaches nothing.
+    if (!equalNoCase(path, kDevicePath) || !s.config.devicePresent || s.model.script.deviceAbsent ||
+        s.processEnded) {
         s.lastError = kErrorFileNotFound;
         return INVALID_HANDLE_VALUE;
     }

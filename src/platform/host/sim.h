@@ -32,6 +32,13 @@ struct Config {
     // GetSystemMetrics reports, is its top-left part, and GetDC(nullptr) draws on all of it.
     int desktopWidth = 0;
     int desktopHeight = 0;
+    // Another process already running beside the program: a named mutex it holds (empty:
+    // none), made in another user's session, where its default rights refuse this one
+    // (ERROR_ACCESS_DENIED), and the class of its top-level window, which FindWindowA finds
+    // from this session only.
+    std::string otherProcessMutex;
+    bool otherProcessInAnotherSession = false;
+    std::string otherProcessWindowClass;
     // Each recorded call's text (Call::text, which callsNamed() compares); a long series of
     // runs that reads only the calls' names and numbers may go faster without it.
     bool callText = true;
@@ -98,6 +105,37 @@ bool starved();
 
 // Runs the real program (runProgram) from start to exit and returns its exit code.
 int runToExit(int showValue = win::SW_SHOWDEFAULT);
+
+// ---- what Windows itself does around the program ------------------------------------------
+// Each sends its messages to the main window now (from a then() step, say), as Windows sends
+// them while the program waits; nothing happens without a window.
+
+// WM_SYSCOMMAND, as the screen saver's idle time or the power plan sends it. What
+// DefWindowProcA makes of it: SC_SCREENSAVE starts the screen saver, which covers the screen
+// until the user's next press, key or move, which it takes for itself (a press's release
+// then reaches the window); SC_MONITORPOWER turns the display off (lParam 1 or 2) or on (-1),
+// and the next input turns it on again and is delivered.
+void systemCommand(win::WPARAM command, win::LPARAM lParam);
+bool screenSaverRunning();
+bool displayOn();
+// A log-off or shut-down: WM_QUERYENDSESSION, then WM_ENDSESSION, TRUE if the program agreed
+// and no other program cancelled (cancelledElsewhere). After WM_ENDSESSION(TRUE) has
+// returned, the process is ended: its loops end, and nothing it does afterwards reaches the
+// controller.
+void endSession(bool cancelledElsewhere = false);
+bool processEnded();
+// Sleep and wake: PBT_APMQUERYSUSPEND (a program that answers BROADCAST_QUERY_DENY keeps
+// the machine awake, as on XP), PBT_APMSUSPEND, the controller loses its calibration (it
+// refuses CAL-POINT and CAL-OUT until a CAL-IN), PBT_APMRESUMEAUTOMATIC and, when a user
+// is there, PBT_APMRESUMESUSPEND.
+void sleepAndWake(bool userPresent);
+// A new display mode (a rotation, another resolution): GetSystemMetrics reports the new
+// size, the desktop keeps its margin around it, the screen is redrawn (desktop colour where
+// no window is, every window invalid) and the main window gets WM_DISPLAYCHANGE.
+constexpr win::COLORREF kDesktopColour = 0x808000;
+void changeDisplay(int width, int height);
+// The flags of the program's latest SetThreadExecutionState (0 before any).
+win::DWORD executionState();
 
 // ---- message boxes -----------------------------------------------------------------------
 
@@ -250,7 +288,9 @@ const std::vector<TextRecord>& texts(); // every TextOutA, in order
 //   GetDlgItem             id                               GetDlgItem <id>
 //   SetFocus               control id (0: none or a window) SetFocus <id>
 //   ShowCursor             show (0/1), new counter          ShowCursor <show>
-//   SetForegroundWindow    -                                SetForegroundWindow
+//   SetForegroundWindow    1 for another process's window   SetForegroundWindow
+//   FindWindowA            1 if a window was found          FindWindowA <class>
+//   MoveWindow             x, y, width, height              MoveWindow <x> <y> <w> <h>
 //   SetPropA / RemovePropA data (hex) / -                   SetPropA <name> <data hex>
 //                                                           RemovePropA <name>
 //   ImmAssociateContext    1 if a context was given         ImmAssociateContext <0 or 1>
@@ -264,6 +304,9 @@ const std::vector<TextRecord>& texts(); // every TextOutA, in order
 //   DeviceIoControl        code, in size, out size, result  DeviceIoControl <request hex>
 //   CloseHandle            result                           CloseHandle
 //   GetProfileStringA      size, result                     GetProfileStringA <sect> <key>
+//   CreateMutexA           initial owner, 1 if made          CreateMutexA <name>
+//   GetLastError           result                           GetLastError <result>
+//   SetThreadExecutionState flags (hex)                     SetThreadExecutionState <hex>
 //
 // For example "DeviceIoControl 84 1B 2C 01 12 1E 73 01 69 1D", "MessageBeep FFFFFFFF",
 // "CreateFileA \\.\PNLDRV" (the path's exact bytes), "PostMessageA 0400 0 0".

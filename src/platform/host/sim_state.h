@@ -120,6 +120,13 @@ struct State {
 
     int cursorCounter = 0;
     std::vector<win::HANDLE> devices;
+
+    // What Windows does around the program (system.cpp).
+    bool screenSaver = false;
+    bool displayOff = false;
+    bool processEnded = false;
+    win::DWORD executionState = 0;
+    std::vector<std::string> mutexes; // names of the mutexes the program made
 };
 
 // The one simulated process, made on first use; inline, as nearly every call asks for it.
@@ -168,12 +175,20 @@ void runModalLoop(ModalWindow& modal, bool ownedByMainWindow);
 void setFocusWindow(win::HWND window);
 win::HWND focusWindow();
 
+// Input that the screen saver or a dark display takes (system.cpp): true when the event
+// goes no further.
+bool inputTakenBySystem(const InputEvent& e);
+// The handle of the other process's window (Config::otherProcessWindowClass).
+win::HWND otherProcessWindow();
+
 // Stock objects and system cursors (gdi.cpp): which one a handle is, -1 and 0 if none.
 int stockIndexOf(const void* handle);
 std::uintptr_t systemCursorIdOf(const void* handle);
 
 // Screen (gdi.cpp).
 void resetScreen();
+// The screen as a new display mode leaves it: the desktop colour everywhere.
+void redrawScreenForNewMode();
 win::RECT clientRect();
 void paintMainWindowInternally(); // as DefWindowProc's WM_PAINT: erase and validate
 // Adds an area (client coordinates) to the main window's invalid area.

@@ -10,8 +10,6 @@ namespace detail {
 
 namespace {
 
-constexpr win::UINT kWmSysCommand = 0x0112;
-constexpr win::WPARAM kScClose = 0xF060;
 constexpr win::WPARAM kMkLButton = 0x0001;
 // A window procedure that never validates its window would get WM_PAINT forever; after this
 // many in a row the simulation validates it itself and notes the fault.
@@ -59,6 +57,8 @@ bool activates(int show) {
 // handled without one (a callback, a focus change, input with no window to receive it).
 bool deliverInput(const InputEvent& e, win::MSG* msg) {
     State& s = state();
+    if (inputTakenBySystem(e))
+        return false;
     switch (e.kind) {
     case InputEvent::Callback:
         if (e.fn)
@@ -120,6 +120,28 @@ InputEvent mouse(InputEvent::Kind kind, int x, int y) {
     e.x = x;
     e.y = y;
     return e;
+}
+
+// What DefWindowProcA does with a system command: SC_CLOSE closes the window, SC_SCREENSAVE
+// starts the screen saver over the whole desktop, SC_MONITORPOWER turns the display off or on.
+void defaultSystemCommand(win::WPARAM command, win::LPARAM lParam) {
+    State& s = state();
+    switch (command & 0xFFF0) {
+    case win::SC_CLOSE:
+        sendToMainWindow(win::WM_CLOSE, 0, 0);
+        break;
+    case win::SC_SCREENSAVE:
+        if (!s.screenSaver) {
+            s.screenSaver = true;
+            coverScreen(win::RECT{0, 0, 1 << 16, 1 << 16});
+        }
+        break;
+    case win::SC_MONITORPOWER:
+        s.displayOff = lParam != -1;
+        break;
+    default:
+        break;
+    }
 }
 
 bool paintPending() {
@@ -215,6 +237,8 @@ void takeModalInput(ModalWindow& modal) {
     State& s = state();
     InputEvent e = std::move(s.input.front());
     s.input.pop_front();
+    if (inputTakenBySystem(e))
+        return;
     switch (e.kind) {
     case InputEvent::Callback:
         if (e.fn)
@@ -249,7 +273,7 @@ void takeModalInput(ModalWindow& modal) {
 void runModalLoop(ModalWindow& modal, bool ownedByMainWindow) {
     State& s = state();
     for (;;) {
-        if (modal.ended() || (ownedByMainWindow && !s.window.exists))
+        if (modal.ended() || (ownedByMainWindow && !s.window.exists) || s.processEnded)
             return;
         if (++s.waits > kMaxWaits) {
             noteError("a modal loop never ran out of messages");
@@ -579,6 +603,12 @@ BOOL GetMessageA(MSG* msg, HWND, UINT, UINT) {
             result = FALSE;
             break;
         }
+        if (s.processEnded) {
+            // Windows has ended the process: the test's run unwinds as if WM_QUIT had come.
+            m = makeMessage(nullptr, WM_QUIT, 0, 0);
+            result = FALSE;
+            break;
+        }
         if (!s.queue.empty()) {
             m = s.queue.front();
             s.queue.pop_front();
@@ -652,12 +682,14 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_SYSKEYDOWN:
         // Alt+F4 (bit 29: the Alt key is down) asks the window to close.
         if (wParam == VK_F4 && (lParam & (static_cast<LPARAM>(1) << 29)))
-            sendToMainWindow(kWmSysCommand, kScClose, 0);
+            sendToMainWindow(win::WM_SYSCOMMAND, win::SC_CLOSE, 0);
         return 0;
-    case kWmSysCommand:
-        if ((wParam & 0xFFF0) == kScClose)
-            sendToMainWindow(WM_CLOSE, 0, 0);
+    case WM_SYSCOMMAND:
+        defaultSystemCommand(wParam, lParam);
         return 0;
+    case WM_QUERYENDSESSION:
+    case WM_POWERBROADCAST:
+        return TRUE;
     default:
         return 0;
     }
@@ -688,7 +720,11 @@ BOOL MessageBeep(UINT type) {
 
 BOOL SetForegroundWindow(HWND window) {
     State& s = state();
-    record("SetForegroundWindow", "");
+    sim::Call& call = record("SetForegroundWindow", "");
+    if (window != nullptr && window == otherProcessWindow()) {
+        call.a = 1;
+        return TRUE;
+    }
     if (!isMainWindow(window)) {
         s.lastError = kErrorInvalidWindowHandle;
         return FALSE;
@@ -696,6 +732,29 @@ BOOL SetForegroundWindow(HWND window) {
     // Activated, the window takes the keyboard focus (unless a box or dialog of its own has it).
     if (s.modalCalls == 0 && s.focus != window)
         setFocusWindow(window);
+    return TRUE;
+}
+
+// The window takes its new place; without CS_HREDRAW or CS_VREDRAW only the client area it
+// gains becomes invalid, and what it keeps shows what it showed.
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
+    State& s = state();
+    record("MoveWindow",
+           std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(width) + " " +
+               std::to_string(height),
+           x, y, width, height);
+    if (!isMainWindow(window)) {
+        s.lastError = kErrorInvalidWindowHandle;
+        return FALSE;
+    }
+    RECT old = clientRect();
+    s.window.rect = RECT{x, y, x + width, y + height};
+    if (repaint) {
+        if (width > old.right)
+            invalidateClient(RECT{old.right, 0, width, height}, true);
+        if (height > old.bottom)
+            invalidateClient(RECT{0, old.bottom, width, height}, true);
+    }
     return TRUE;
 }
 
@@ -751,3 +810,7 @@ int ShowCursor(BOOL show) {
 }
 
 } // namespace win
+
+int modalWindowsUp() {
+    return sim::detail::state().modalCalls;
+}

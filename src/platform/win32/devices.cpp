@@ -1,4 +1,5 @@
-// The driver's device and the profile: handed straight to the system.
+// The driver's device, the profile, the mutex and the power requests: handed straight to the
+// system.
 #include "platform/win32/native.h"
 
 using native::cast;
@@ -24,6 +25,18 @@ BOOL CloseHandle(HANDLE handle) {
 DWORD GetProfileStringA(const char* section, const char* key, const char* fallback, char* buffer,
                         DWORD size) {
     return ::GetProfileStringA(section, key, fallback, buffer, size);
+}
+
+HANDLE CreateMutexA(void* security, BOOL initialOwner, const char* name) {
+    return ::CreateMutexA(static_cast<LPSECURITY_ATTRIBUTES>(security), initialOwner, name);
+}
+
+DWORD GetLastError() {
+    return ::GetLastError();
+}
+
+DWORD SetThreadExecutionState(DWORD flags) {
+    return ::SetThreadExecutionState(flags);
 }
 
 } // namespace win

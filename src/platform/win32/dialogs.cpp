@@ -13,6 +13,16 @@ namespace {
 // dialogs opened from within a dialog keep their own procedures.
 win::DLGPROC pendingDialogProc = nullptr;
 
+// The program's message boxes and dialogs whose calls have not returned.
+int modalCalls = 0;
+
+struct ModalCall {
+    ModalCall() { ++modalCalls; }
+    ~ModalCall() { --modalCalls; }
+    ModalCall(const ModalCall&) = delete;
+    ModalCall& operator=(const ModalCall&) = delete;
+};
+
 INT_PTR CALLBACK dialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     win::DLGPROC proc = reinterpret_cast<win::DLGPROC>(::GetWindowLongPtrW(dialog, DWLP_USER));
     if (proc == nullptr) {
@@ -30,6 +40,7 @@ INT_PTR CALLBACK dialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPAR
 namespace win {
 
 int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
+    const ModalCall modal;
     const WideText wideText(text, -1);
     const WideText wideCaption(caption, -1);
     if (wideText.ok() && wideCaption.ok())
@@ -41,6 +52,7 @@ int MessageBoxA(HWND owner, const char* text, const char* caption, UINT type) {
 // ANSI code page is, where an ANSI one would pass them through that code page.
 INT_PTR DialogBoxParamA(HINSTANCE instance, const char* templateName, HWND owner, DLGPROC proc,
                         LPARAM param) {
+    const ModalCall modal;
     pendingDialogProc = proc;
     ::DLGPROC trampoline = proc != nullptr ? dialogTrampoline : nullptr;
     INT_PTR result;
@@ -74,3 +86,7 @@ HWND GetDlgItem(HWND dialog, int id) {
 }
 
 } // namespace win
+
+int modalWindowsUp() {
+    return modalCalls;
+}

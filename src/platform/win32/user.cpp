@@ -155,6 +155,14 @@ BOOL SetForegroundWindow(HWND window) {
     return ::SetForegroundWindow(cast(window));
 }
 
+HWND FindWindowA(const char* className, const char* windowName) {
+    return seam(::FindWindowA(className, windowName));
+}
+
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
+    return ::MoveWindow(cast(window), x, y, width, height, repaint);
+}
+
 BOOL SetPropA(HWND window, const char* name, HANDLE data) {
     return ::SetPropA(cast(window), name, data);
 }

@@ -1,3 +1,0 @@
-#include "screen/modal_window.h"
-
-int modalWindowsUp = 0;
