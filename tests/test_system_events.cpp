@@ -14,41 +14,56 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-// The user's doings and Windows' events that the rows are made of. The requests are written
-// D (DIAG), I (CAL-IN with the default settings), P (CAL-POINT) and A (CAL-ABORT).
-enum Step {
-    Touch0,      // touches target 1 (0 here), ...
-    Touch1,      //  ... target 2
-    Rushed,      // the next two steps come at once, the second ahead of a pending paint
-    Press,       // a press on target 1 ...
-    Lift,        //  ... and its release, as separate steps
-    Key0,        // key 0: the other screen
-    Key1Ok,      // key 1, and the setup dialog's OK ...
-    Key1Cancel,  //  ... or Cancel
-    WakeInBox,   // while the next box is up: sleep and wake, and no request until it closes
-    RefuseCalIn, // the controller refuses the second CAL-IN
-    ScreenSaver, // WM_SYSCOMMAND SC_SCREENSAVE
-    DisplayOff,  // SC_MONITORPOWER 2
-    SystemClose, // SC_CLOSE, as Alt+F4 gives
-    LogOff,      // the session ends ...
-    LogOffNot,   //  ... or another program cancels it
-    QuitPosted,  // another program posts WM_QUIT
-    Wake,        // sleep, and a wake with a user there ...
-    WakeAlone,   //  ... or without one
-    Screen800,   // the display changes to 800 x 600 ...
-    Screen1024,  //  ... to the size it has ...
-    Screen1280,  //  ... to 1280 x 1024, whose help line is then checked
+// The user's doings and Windows' events that the rows are made of. Windows' events come while
+// the program waits (sim::then), as Windows sends them.
+using Step = void (*)();
+const Step Touch0 = [] { sim::touch(25, 18); };   // target 1
+const Step Touch1 = [] { sim::touch(25, 384); };  // target 2
+const Step Press = [] { sim::pressAt(25, 18); };  // on target 1, and its release as a step of
+const Step Lift = [] { sim::releaseAt(25, 18); }; // its own
+const Step Key0 = [] { sim::key('0'); };
+const Step Key1Ok = [] { sim::scriptDialog({sim::click(win::IDOK)}), sim::key('1'); };
+const Step Key1Cancel = [] { sim::scriptDialog({sim::click(win::IDCANCEL)}), sim::key('1'); };
+const Step RefuseCalIn = [] { // the second CAL-IN
+    sim::controller().script.refuseCommand = PM_CMD_CAL_IN;
+    sim::controller().script.refuseOccurrence = 2;
 };
+const Step ScreenSaver = [] { sim::then([] { sim::systemCommand(win::SC_SCREENSAVE, 0); }); };
+const Step DisplayOff = [] { sim::then([] { sim::systemCommand(win::SC_MONITORPOWER, 2); }); };
+const Step SystemClose = [] { sim::then([] { sim::systemCommand(win::SC_CLOSE, 0); }); };
+const Step LogOff = [] { sim::then([] { sim::endSession(); }); };
+const Step LogOffNot = [] { sim::then([] { sim::endSession(true); }); }; // cancelled elsewhere
+const Step QuitPosted = [] { sim::then([] { sim::postFromAnotherProgram(win::WM_QUIT, 7, 0); }); };
+const Step Wake = [] { sim::then([] { sim::sleepAndWake(true); }); };       // a user there
+const Step WakeAlone = [] { sim::then([] { sim::sleepAndWake(false); }); }; // none there
+const Step Screen800 = [] { sim::then([] { sim::changeDisplay(800, 600); }); };
+const Step Screen1024 = [] { sim::then([] { sim::changeDisplay(1024, 768); }); }; // as it is
+const Step Screen1280 = [] {
+    sim::then([] { sim::changeDisplay(1280, 1024); });
+    sim::then(
+        [] { EXPECT_EQ(sim::pixel(1279, 1007), kBlack) << "the test screen's new separator"; });
+};
+size_t requestsBeforeWake = 0;
+// While the next box is up: sleep and wake, and no request until the box has closed.
+const Step WakeInBox = [] {
+    sim::whileNextBoxIsUp([] {
+        requestsBeforeWake = sim::requests().size();
+        sim::sleepAndWake(true);
+        sim::then([] { EXPECT_EQ(sim::requests().size(), requestsBeforeWake) << "in the box"; });
+    });
+};
+// The next two steps come at once, the second ahead of a pending paint.
+const Step Rushed = nullptr;
 
 constexpr int kRunEnded = -2; // the event ends the run, or no window ever came
 
 struct Row {
     const char* event;
     std::vector<Step> steps; // the harness then ends a run still going
-    Strings requests;
-    int target;    // red afterwards: -1 none (the test screen), or kRunEnded
-    int show = 10; // SW_SHOWDEFAULT
-    int copy = 0;  // a copy already runs: 1 in this session, 2 in another
+    Strings requests;        // D (DIAG), I (CAL-IN, default settings), P (CAL-POINT), A (CAL-ABORT)
+    int target;              // red afterwards: -1 none (the test screen), or kRunEnded
+    int show = 10;           // SW_SHOWDEFAULT
+    int copy = 0;            // a copy already runs: 1 in this session, 2 in another
 };
 
 const char* const D = kDiag;
@@ -57,7 +72,6 @@ const char* const P = kCalPoint;
 const char* const A = kCalAbort;
 
 int shownTarget = kRunEnded;
-size_t requestsBeforeWake = 0;
 
 // The red one of the nine targets, placed on the screen as it is now, or -1.
 int redTarget() {
@@ -68,65 +82,6 @@ int redTarget() {
             kRed)
             return i;
     return -1;
-}
-
-void scriptStep(Step step) {
-    Pixel target = nineGridTarget(step == Touch1 ? 1 : 0);
-    switch (step) {
-    case Touch0:
-    case Touch1:
-        return sim::touch(target.x, target.y);
-    case Press:
-        return sim::pressAt(target.x, target.y);
-    case Lift:
-        return sim::releaseAt(target.x, target.y);
-    case Key0:
-        return sim::key('0');
-    case Key1Ok:
-    case Key1Cancel:
-        sim::scriptDialog({sim::click(step == Key1Ok ? win::IDOK : win::IDCANCEL)});
-        return sim::key('1');
-    case WakeInBox:
-        return sim::whileNextBoxIsUp([] {
-            requestsBeforeWake = sim::requests().size();
-            sim::sleepAndWake(true);
-            sim::then(
-                [] { EXPECT_EQ(sim::requests().size(), requestsBeforeWake) << "in the box"; });
-        });
-    case RefuseCalIn:
-        sim::controller().script.refuseCommand = PM_CMD_CAL_IN;
-        sim::controller().script.refuseOccurrence = 2;
-        return;
-    default:
-        return sim::then([step] {
-            switch (step) {
-            case ScreenSaver:
-            case DisplayOff:
-            case SystemClose:
-                return sim::systemCommand(step == ScreenSaver  ? win::SC_SCREENSAVE
-                                          : step == DisplayOff ? win::SC_MONITORPOWER
-                                                               : win::SC_CLOSE,
-                                          2);
-            case LogOff:
-            case LogOffNot:
-                return sim::endSession(step == LogOffNot);
-            case QuitPosted:
-                return sim::postFromAnotherProgram(win::WM_QUIT, 7, 0);
-            case Wake:
-            case WakeAlone:
-                return sim::sleepAndWake(step == Wake);
-            default:
-                sim::changeDisplay(step == Screen800    ? 800
-                                   : step == Screen1024 ? 1024
-                                                        : 1280,
-                                   step == Screen800    ? 600
-                                   : step == Screen1024 ? 768
-                                                        : 1024);
-                if (step == Screen1280) // once the test screen is drawn again
-                    sim::then([] { EXPECT_EQ(sim::pixel(1279, 1007), kBlack) << "separator"; });
-            }
-        });
-    }
 }
 
 TEST(SystemEvents, EachLeavesTheControllerAndTheScreenAsTheyShouldBe) {
@@ -174,13 +129,10 @@ TEST(SystemEvents, EachLeavesTheControllerAndTheScreenAsTheyShouldBe) {
         shownTarget = kRunEnded;
         for (size_t i = 0; i < row.steps.size(); ++i) {
             if (row.steps[i] == Rushed) {
-                sim::rushed([&] {
-                    scriptStep(row.steps[i + 1]);
-                    scriptStep(row.steps[i + 2]);
-                });
+                sim::rushed([&] { row.steps[i + 1](), row.steps[i + 2](); });
                 i += 2;
             } else {
-                scriptStep(row.steps[i]);
+                row.steps[i]();
             }
         }
         sim::then([] {
@@ -196,16 +148,11 @@ TEST(SystemEvents, EachLeavesTheControllerAndTheScreenAsTheyShouldBe) {
         EXPECT_EQ(shownTarget, row.target);
         EXPECT_FALSE(sim::windowExists());
         EXPECT_TRUE(sim::errors().empty());
-        if (row.copy) {
-            // The running copy is brought to the front where it can be found.
-            int raised = 0;
-            for (const sim::Call& call : sim::calls())
-                raised += call.name == "SetForegroundWindow" && call.a == 1;
-            EXPECT_EQ(raised, row.copy == 1 ? 1 : 0);
+        if (row.copy) { // the running copy comes to the front where it can be found
+            EXPECT_EQ(sim::callsNamed({"SetForegroundWindow"}).size(), row.copy == 1 ? 1u : 0u);
         } else {
             EXPECT_EQ(sim::executionState(), 0x80000003u) << "display and system required";
-            EXPECT_EQ(sim::callsNamed({"ShowWindow"}).at(0),
-                      row.show == 10 ? "ShowWindow 10" : "ShowWindow 1");
+            EXPECT_EQ(sim::shownWith(), row.show == 10 ? 10 : 1);
         }
     }
 }

@@ -15,15 +15,12 @@
 //  - Destroying the window sends one CAL-ABORT (tried, when the device is absent) and nothing
 //    else; afterwards only CAL-ABORT may follow. Every run that reached the controller ends
 //    with CAL-ABORT as its last request while the device is there: also when the session
-//    ends or another program posts WM_QUIT. A second copy sends nothing and opens no window.
+//    ends or another program posts WM_QUIT.
 //  - The start sends DIAG and then CAL-IN, both acknowledged, before the window handles any
-//    input: otherwise the window is gone before input can reach it. The screen saver never
-//    starts and the display stays on.
+//    input: otherwise the window is gone before input can reach it.
 //  - Every CAL-POINT answers the release of a press that the window saw on the calibration
 //    screen, in this run: a screen switch, a restart (the setup dialog's OK, a wake, a new
 //    screen size) and a box or the dialog (WM_CANCELMODE) forget it.
-//  - Inside a box's or the dialog's loop nothing but CAL-ABORT is sent: a restart waits until
-//    the loop has ended.
 //  - A WM_USER that no start request of the program's own made due changes nothing: no call,
 //    no request, no box, the program's state as it was. Nor does any input message or WM_USER
 //    that reaches the window while a message box or the setup dialog is up (other programs
@@ -51,7 +48,7 @@ namespace fuzz {
 class Checks {
   public:
     // Before the program starts, on a fresh process.
-    void start(const Screen& screen, int cursorCounter, bool anotherCopy);
+    void start(const Screen& screen, int cursorCounter);
     // After each step, when the program waits for input again.
     void stepDone();
     // The actions of the setup dialog that key 1 opens on the calibration screen, with checks.
@@ -127,8 +124,6 @@ class Checks {
     bool pressOnCalibration_ = false; // pressed_, on the calibration screen, not forgotten
     bool inputHandled_ = false;       // the window has handled input
     bool startDone_ = false;          // the first two requests: DIAG and CAL-IN, acknowledged
-    bool anotherCopy_ = false;
-    std::vector<unsigned char> codes_; // every request's command code, in order
     bool trace_ = false; // PANELCAL_FUZZ_TRACE set: every request and box goes to stderr
 };
 

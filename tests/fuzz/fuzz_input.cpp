@@ -175,8 +175,6 @@ Input decode(const std::uint8_t* data, std::size_t size) {
     input.setup.english = (h & 4) != 0;
     input.setup.cursorCounter = ((h >> 3) & 7) % 6 - 3;
     input.setup.ending = static_cast<Ending>((h >> 6) % 3);
-    // The header's two spare values together (cursor bits 7, ending bits 3): one input in 32.
-    input.setup.anotherCopy = (h >> 3) == 0x1F;
     Screen screen = screenOf(input.setup);
     bool started = false;
     while (!in.done() && input.steps.size() < kMaxSteps) {
@@ -269,10 +267,9 @@ void putStep(std::vector<std::uint8_t>& out, const Step& s, Screen screen) {
 std::vector<std::uint8_t> encode(const Input& input) {
     const Setup& setup = input.setup;
     std::vector<std::uint8_t> out;
-    int rest = setup.anotherCopy
-                   ? 0x1F
-                   : (setup.cursorCounter + 3) | (static_cast<int>(setup.ending) << 3);
-    out.push_back(static_cast<std::uint8_t>(setup.screen | (setup.english ? 4 : 0) | (rest << 3)));
+    out.push_back(static_cast<std::uint8_t>(setup.screen | (setup.english ? 4 : 0) |
+                                            ((setup.cursorCounter + 3) << 3) |
+                                            (static_cast<int>(setup.ending) << 6)));
     for (const ControllerChange& c : input.atStart) {
         out.push_back(Step::Controller);
         putChange(out, c);

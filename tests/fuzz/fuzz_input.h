@@ -9,7 +9,7 @@
 
 namespace fuzz {
 
-// How the input ends, after a Space that answers a box still up; after it the program must
+// How the input ends, after a Space for each box still up; after it the program must
 // exit with 0.
 enum class Ending : std::uint8_t { EscThenEnter, EnterThenEsc, Close };
 
@@ -18,7 +18,6 @@ struct Setup {
     bool english = false;
     int cursorCounter = 0; // -3 .. 2
     Ending ending = Ending::EscThenEnter;
-    bool anotherCopy = false; // a copy already runs: this one must end at once
 };
 
 // What Windows itself does around a run (Step::Windows, BoxAction::Windows, and the setup

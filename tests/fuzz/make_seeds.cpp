@@ -217,21 +217,18 @@ std::vector<Seed> seeds() {
     out.push_back({"english-rushed", english});
     out.push_back({"acknowledged-with-d0", run({touches(9), key(0x0D)}, Ending::EscThenEnter,
                                                {set(ControllerChange::AckCode, 1)})});
-    out.push_back({"screen-saver-and-display-power",
-                   run({touches(2), windows(ScreenSaver), touches(1), windows(DisplayOff),
-                        touches(1), windows(DisplayOn), touches(9)})});
     out.push_back(
         {"lifts-without-a-press",
          run({mouse(Step::Release, 30, 20), touches(2), key('0'), mouse(Step::Press, 30, 20),
               key('0'), mouse(Step::Release, 30, 20), mouse(Step::Press, 30, 20),
               setup({}, DialogEnd::ClickCancel), mouse(Step::Release, 30, 20), touches(9)})});
     out.push_back(
-        {"sleep-and-wake", run({touches(3), windows(WakeWithUser), touches(4), windows(WakeAlone),
-                                touches(9, true), windows(WakeWithUser), key('0')})});
-    out.push_back({"display-changes",
-                   run({touches(3), windows(NewScreen + 1), touches(9), windows(NewScreen + 2),
-                        key(0x2E), key('0'), windows(NewScreen + 2), touches(9)},
-                       Ending::EnterThenEsc)});
+        {"windows-mid-run",
+         run({touches(2), windows(ScreenSaver), windows(DisplayOff), touches(1), windows(DisplayOn),
+              windows(WakeWithUser), touches(4), windows(WakeAlone), touches(9, true),
+              windows(NewScreen + 1), touches(9), windows(NewScreen + 2), key(0x2E),
+              windows(WakeWithUser), key('0'), windows(NewScreen + 2), touches(9)},
+             Ending::EnterThenEsc)});
     Step wakeUnderBox = whileBoxUp(BoxAction::Windows);
     wakeUnderBox.box.event = WakeWithUser;
     out.push_back(
@@ -247,9 +244,6 @@ std::vector<Seed> seeds() {
     out.push_back({"log-off-cancelled-then-ended",
                    run({touches(3), windows(LogOffCancelled), touches(1), windows(LogOff)})});
     out.push_back({"quit-from-another-program", run({touches(4), windows(QuitPosted)})});
-    Input copy = run({touches(3)});
-    copy.setup.anotherCopy = true;
-    out.push_back({"another-copy-running", copy});
     Input tiny = run({touches(5), step(Step::Close)});
     tiny.setup.screen = 3;
     out.push_back({"tiny-screen-closed", tiny});
