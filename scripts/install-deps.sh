@@ -9,7 +9,7 @@ packages=(
     g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-x86-64
     g++-mingw-w64-i686 binutils-mingw-w64-i686 clang lld
     wine wine64 xvfb xdotool imagemagick x11-apps x11-utils fonts-ipafont-gothic locales
-    pandoc chromium fonts-wine fonts-dejavu-core
+    pandoc chromium fonts-wine fonts-dejavu-core python3-pefile debootstrap
 )
 
 missing=()

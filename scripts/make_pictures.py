@@ -26,7 +26,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "win32"))
 
 from cases_dialog import CANCEL_BUTTON, OK_BUTTON, RADIOS, Dialog, dialog_windows  # noqa: E402
 from check_resources import parse_template, resources  # noqa: E402
-from pe_image import Pe  # noqa: E402
+from pe_image import parse  # noqa: E402
 from wine_session import (BLACK, BLUE, RED, SERVICE, WHITE, CheckFailed, Program, Rig,  # noqa: E402
                           Snapshot, check, wait_until)
 
@@ -436,7 +436,7 @@ def panel_diagram(path, labels, font):
 def cable_edge_labels(exe, template):
     """The texts of the dialog's four cable-direction buttons, without their spaces."""
     with open(exe, "rb") as f:
-        templates = resources(Pe(f.read()), [])
+        templates = resources(parse(f.read()), [])
     _, items, _ = parse_template(templates[template])
     texts = {item["id"]: item["text"].strip() for item in items}
     return [texts[i] for i in CABLE_EDGE_IDS]

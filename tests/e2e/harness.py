@@ -14,13 +14,16 @@ import time
 import traceback
 
 sys.dont_write_bytecode = True  # keep the source folder clean
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path[:0] = [HERE, os.path.join(HERE, "..", "win32")]
 
+import wine_session  # noqa: E402
+from check_i586 import code_sections, parse  # noqa: E402
 from wine_session import (BLACK, BLUE, RED, WHITE, CheckFailed, Program, Rig, check,  # noqa: E402
                           wait_until)
 
-HERE = os.path.dirname(os.path.abspath(__file__))
 RIG_SCRIPT = os.path.join(HERE, "..", "..", "scripts", "wine-rig.sh")
+WINE32_SCRIPT = os.path.join(HERE, "..", "..", "scripts", "wine32-chroot.sh")
 
 WIDTH, HEIGHT = 1024, 768
 DIAG = "89 00"
@@ -59,8 +62,9 @@ assert TARGETS[:4] == [(25, 18), (25, 384), (25, 749), (512, 18)] and TARGETS[8]
 class Case:
     """What one case works with: the rig, the program under test and its artifacts."""
 
-    def __init__(self, name, rig, exe, probe, artifacts, pnlwin=None):
+    def __init__(self, name, rig, exe, probe, artifacts, pnlwin=None, program_env=None):
         self.name = name
+        self.program_env = program_env
         self.rig = rig
         self.screen = rig.screen
         self.exe = exe
@@ -149,7 +153,8 @@ class Case:
         # its own: a run in another language gets a session of its own.
         if lang != self.rig.session_lang():
             self.rig.restart_session(self.probe, lang)
-        self.program = Program(self.rig, self.exe, lang, os.path.join(self.dir, "program.out"))
+        self.program = Program(self.rig, self.exe, lang, os.path.join(self.dir, "program.out"),
+                               self.program_env)
         return self.program
 
     def wait_main_window(self):
@@ -225,6 +230,24 @@ def case(fn):
 # ---- the rig and the runner -------------------------------------------------------------
 
 
+def use_wine32(rig_dir):
+    """From here on, the 32-bit Wine of scripts/wine32-chroot.sh, and longer waits."""
+    bin_dir = os.path.join(rig_dir, "wine32")
+    check(subprocess.call([WINE32_SCRIPT, "up", bin_dir]) == 0, "wine32-chroot.sh up failed")
+    os.environ["PATH"] = bin_dir + os.pathsep + os.environ["PATH"]
+    wine_session.SLOWNESS = 5  # an emulated processor: launches take 3-10 times as long
+
+
+def traced(exe, trace_dir, name):
+    """The environment under which qemu writes each instruction of the .exe's code sections
+    that it translates, a file per process (for check_i586.py --executed)."""
+    with open(exe, "rb") as f:
+        pe = parse(f.read())
+    ranges = ["0x%x+0x%x" % (start, size) for _, start, size, _ in code_sections(pe)]
+    return {"QEMU_LOG": "in_asm", "QEMU_DFILTER": ",".join(ranges),
+            "QEMU_LOG_FILENAME": os.path.join(os.path.abspath(trace_dir), name + "-%d.log")}
+
+
 def rig_up(args):
     if os.path.exists(os.path.join(args.rig, "rig.env")):
         subprocess.call([RIG_SCRIPT, "down", args.rig])
@@ -239,6 +262,8 @@ def rig_up(args):
 def rig_down(args, purge=False):
     if os.path.exists(os.path.join(args.rig, "rig.env")):
         subprocess.call([RIG_SCRIPT, "down", args.rig] + (["--purge"] if purge else []))
+    if purge and args.wine32:
+        check(subprocess.call([WINE32_SCRIPT, "down"]) == 0, "wine32-chroot.sh down failed")
 
 
 def prepare_case(rig, probe):
@@ -251,7 +276,8 @@ def prepare_case(rig, probe):
 
 
 def run_case(name, rig, args):
-    c = Case(name, rig, args.exe, args.probe, args.artifacts, args.pnlwin)
+    c = Case(name, rig, args.exe, args.probe, args.artifacts, args.pnlwin,
+             args.trace and traced(args.exe, args.trace, name))
     started = time.monotonic()
     try:
         prepare_case(rig, args.probe)
@@ -287,6 +313,8 @@ def main():
     parser.add_argument("--probe")
     parser.add_argument("--pnlwin")
     parser.add_argument("--artifacts", default=os.path.join(os.getcwd(), "e2e-artifacts"))
+    parser.add_argument("--wine32", action="store_true", help="the 32-bit Wine, for the x86 build")
+    parser.add_argument("--trace", help="a folder for qemu's trace of the program's code")
     parser.add_argument("command", choices=["setup", "run", "teardown", "all", "list"])
     parser.add_argument("cases", nargs="*")
     args = parser.parse_args()
@@ -294,6 +322,8 @@ def main():
     if args.command == "list":
         print("\n".join(CASES))
         return 0
+    if args.wine32:
+        use_wine32(args.rig)
     if args.command == "teardown":
         rig_down(args, purge=True)  # the prefix is ~700 MB; the next setup makes a new one
         return 0
@@ -304,6 +334,9 @@ def main():
                 print("missing --%s (%s)" % (name, path), file=sys.stderr)
                 return 2
             setattr(args, name, os.path.abspath(path))
+    if args.trace and args.command in ("setup", "all"):
+        shutil.rmtree(args.trace, ignore_errors=True)
+        os.makedirs(args.trace)
     if args.command == "setup":
         rig_up(args)
         return 0

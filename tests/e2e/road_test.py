@@ -10,6 +10,7 @@ simulated controller driver, driven through the X server as a user would drive i
 
 paths: --rig DIR (the rig's folder), --exe, --driver, --probe, --pnlwin (the built .exe, .sys,
 pnlprobe.exe and pnlwin.exe), --artifacts DIR (screenshots and logs, one folder per case).
+x86 build: --wine32 (scripts/wine32-chroot.sh's Wine), --trace DIR (qemu's, of the .exe's code).
 
 The cases live in the cases_*.py modules beside this file; harness.py holds what they share.
 Every wait polls a condition with a deadline; nothing sleeps for a fixed time.

@@ -16,6 +16,7 @@ import time
 import zlib
 
 SERVICE = "PNLDRV"
+SLOWNESS = 1  # how many times as long every wait may take: more where Wine's processor is emulated
 
 RED = (255, 0, 0)
 BLUE = (0, 0, 255)
@@ -34,7 +35,8 @@ def check(condition, message):
 
 def wait_until(condition, timeout, what, interval=0.01):
     """Polls condition() until it returns a true value, which is returned; fails with
-    `what` when timeout seconds pass first."""
+    `what` when timeout (times SLOWNESS) seconds pass first."""
+    timeout *= SLOWNESS
     deadline = time.monotonic() + timeout
     while True:
         value = condition()
@@ -219,7 +221,7 @@ class Rig:
         with open(out_path, "wb") as out:
             code = subprocess.call(["wine"] + list(args), env=env, stdout=out,
                                    stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL,
-                                   timeout=timeout)
+                                   timeout=timeout * SLOWNESS)
         with open(out_path, "rb") as f:
             text = f.read().decode("utf-8", "replace")
         os.remove(out_path)
@@ -228,7 +230,7 @@ class Rig:
     def wineserver(self, *args, timeout=60):
         with open(os.path.join(self._scratch, "wineserver.out"), "ab") as out:
             return subprocess.call(["wineserver"] + list(args), env=self.env, stdout=out,
-                                   stderr=subprocess.STDOUT, timeout=timeout)
+                                   stderr=subprocess.STDOUT, timeout=timeout * SLOWNESS)
 
     def start_session(self, probe, timeout=30):
         """Starts a persistent Wine session (it outlives its last process, so the driver stays
@@ -237,7 +239,7 @@ class Rig:
         has always worked."""
         for attempt in (1, 2):
             self.wineserver("-p")
-            code, out = self.wine(probe, "wait", str(timeout))
+            code, out = self.wine(probe, "wait", str(timeout * SLOWNESS))
             if code == 0:
                 with open(self._lang_path, "w") as f:
                     f.write(self.env["LANG"] + "\n")
@@ -386,11 +388,11 @@ class Rig:
 
 
 class Program:
-    """One run of the utility: `wine panelcal.exe` in the rig's session."""
+    """One run of the utility: `wine panelcal.exe` in the rig's session (and more_env)."""
 
-    def __init__(self, rig, exe, lang, out_path):
+    def __init__(self, rig, exe, lang, out_path, more_env=None):
         self.rig = rig
-        env = dict(rig.env)
+        env = dict(rig.env, **(more_env or {}))
         env["LANG"] = lang
         # Wine's own word when the program gets no display driver (it then cannot create its
         # window), from the program and from the desktop process it may start.
@@ -406,9 +408,9 @@ class Program:
 
     def wait_exit(self, timeout):
         try:
-            self.exit_code = self.process.wait(timeout=timeout)
+            self.exit_code = self.process.wait(timeout=timeout * SLOWNESS)
         except subprocess.TimeoutExpired:
-            raise CheckFailed("the program did not end within %.0f s" % timeout)
+            raise CheckFailed("the program did not end within %.0f s" % (timeout * SLOWNESS))
         self._out.close()
         return self.exit_code
 

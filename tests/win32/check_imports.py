@@ -14,7 +14,8 @@ import struct
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pe_image import MACHINES, Fault, Pe, report, report_self_test  # noqa: E402
+from pe_image import (MACHINES, Fault, machine_name, parse, patched, pefile,  # noqa: E402
+                      report, report_self_test)
 
 SUBSYSTEM_WINDOWS_GUI = 2
 MAX_SIZE = 64 * 1024
@@ -50,46 +51,55 @@ def read_floor(path):
     return floors, allowed
 
 
+def versions(pe):
+    """(subsystem version, OS version) of the optional header."""
+    h = pe.OPTIONAL_HEADER
+    return ((h.MajorSubsystemVersion, h.MinorSubsystemVersion),
+            (h.MajorOperatingSystemVersion, h.MinorOperatingSystemVersion))
+
+
+def imports(pe):
+    """[(dll, function name or None, ordinal)] in the order of the import table."""
+    return [(entry.dll.decode("ascii"), imp.name and imp.name.decode("ascii"), imp.ordinal)
+            for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) for imp in entry.imports]
+
+
 def check(image, machine, floors, allowed):
     errors = []
     try:
-        pe = Pe(image)
+        pe = parse(image)
         floor, floor_name = floors[machine]
-        if pe.machine_name != machine:
-            errors.append("machine %s, expected %s" % (pe.machine_name, machine))
-        if pe.subsystem != SUBSYSTEM_WINDOWS_GUI:
-            errors.append("subsystem %d, expected 2 (Windows GUI)" % pe.subsystem)
-        for what, v in (("subsystem", pe.subsystem_version), ("OS", pe.os_version)):
+        if machine_name(pe) != machine:
+            errors.append("machine %s, expected %s" % (machine_name(pe), machine))
+        if pe.OPTIONAL_HEADER.Subsystem != SUBSYSTEM_WINDOWS_GUI:
+            errors.append("subsystem %d, expected 2 (Windows GUI)" % pe.OPTIONAL_HEADER.Subsystem)
+        for what, v in zip(("subsystem", "OS"), versions(pe)):
             if v > floor:
                 errors.append("%s version %s: later than %s (%s)"
                               % (what, shown(v), shown(floor), floor_name))
             if v < OLDEST_VERSION:
                 errors.append("%s version %s: older than %s"
                               % (what, shown(v), shown(OLDEST_VERSION)))
-        if pe.symbol_table or pe.symbol_count:
-            errors.append("holds a symbol table (%d symbols): not stripped" % pe.symbol_count)
+        if pe.FILE_HEADER.PointerToSymbolTable or pe.FILE_HEADER.NumberOfSymbols:
+            errors.append("holds a symbol table (%d symbols): not stripped"
+                          % pe.FILE_HEADER.NumberOfSymbols)
         if len(image) > MAX_SIZE:
             errors.append("%d bytes, more than %d" % (len(image), MAX_SIZE))
-        imports = pe.imports()
-        if not imports:
+        found = imports(pe)
+        if not found:
             errors.append("imports nothing")
         permitted = allowed[machine]
-        for imp in imports:
-            functions = permitted.get(imp.dll.lower())
+        for dll, name, ordinal in found:
+            functions = permitted.get(dll.lower())
             if functions is None:
-                errors.append("imports from %s" % imp.dll)
-            elif imp.name is None:
-                errors.append("imports ordinal %d from %s" % (imp.ordinal, imp.dll))
-            elif imp.name not in functions:
-                errors.append("imports %s from %s, not known on %s"
-                              % (imp.name, imp.dll, floor_name))
-    except (Fault, struct.error, ValueError, UnicodeDecodeError) as fault:
+                errors.append("imports from %s" % dll)
+            elif name is None:
+                errors.append("imports ordinal %d from %s" % (ordinal, dll))
+            elif name not in functions:
+                errors.append("imports %s from %s, not known on %s" % (name, dll, floor_name))
+    except (Fault, ValueError, UnicodeDecodeError) as fault:
         errors.append(str(fault) or type(fault).__name__)
     return errors
-
-
-def patched(image, offset, new):
-    return image[:offset] + new + image[offset + len(new) :]
 
 
 def renamed(image, old, new):
@@ -100,23 +110,29 @@ def renamed(image, old, new):
 
 def damaged_copies(image, machine):
     """(what, damaged image) pairs, each of which the check must reject."""
-    pe = Pe(image)
+    pe = parse(image)
+
+    def at(structure, field, data):
+        return patched(image, structure.get_field_absolute_offset(field), data)
+
+    header, optional = pe.FILE_HEADER, pe.OPTIONAL_HEADER
     other = {"i386": 0x8664, "x86-64": 0x014C}[machine]
-    yield "other machine", patched(image, pe.machine_offset, struct.pack("<H", other))
-    yield "console subsystem", patched(image, pe.subsystem_offset, struct.pack("<H", 3))
-    yield "subsystem 6.0 (Vista)", patched(
-        image, pe.subsystem_version_offset, struct.pack("<HH", 6, 0))
-    yield "OS version 6.0 (Vista)", patched(image, pe.os_version_offset, struct.pack("<HH", 6, 0))
-    yield "subsystem 3.10", patched(image, pe.subsystem_version_offset, struct.pack("<HH", 3, 10))
+    yield "other machine", at(header, "Machine", struct.pack("<H", other))
+    yield "console subsystem", at(optional, "Subsystem", struct.pack("<H", 3))
+    yield "subsystem 6.0 (Vista)", at(optional, "MajorSubsystemVersion", struct.pack("<HH", 6, 0))
+    yield "OS version 6.0 (Vista)", at(optional, "MajorOperatingSystemVersion",
+                                       struct.pack("<HH", 6, 0))
+    yield "subsystem 3.10", at(optional, "MajorSubsystemVersion", struct.pack("<HH", 3, 10))
     # GetTickCount64 came with Vista: on neither floor.
     yield "import newer than the floor", renamed(image, b"GetStartupInfoA", b"GetTickCount64")
     yield "import from ntdll", renamed(image, b"KERNEL32.dll", b"ntdll.dll")
-    first = pe.imports()[0]
-    wide = pe.magic == 0x20B
-    yield "import by ordinal", patched(
-        image, first.thunk, struct.pack("<Q", 1 << 63 | 5) if wide else struct.pack("<I", 1 << 31 | 5))
-    yield "symbol table", patched(image, pe.symbol_offset, struct.pack("<II", len(image), 1))
-    yield "over 64 KiB", image + bytes(MAX_SIZE)
+    first = pe.DIRECTORY_ENTRY_IMPORT[0].imports[0]
+    wide = pe.PE_TYPE == pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS
+    yield "import by ordinal", patched(image, first.thunk_offset, struct.pack(
+        "<Q", 1 << 63 | 5) if wide else struct.pack("<I", 1 << 31 | 5))
+    yield "symbol table", at(header, "PointerToSymbolTable", struct.pack("<II", len(image), 1))
+    # Bytes of every value: an overlay of one value alone is a fault of its own to pefile.
+    yield "over 64 KiB", image + bytes(range(256)) * (MAX_SIZE // 256)
 
 
 def main(argv):
@@ -137,12 +153,12 @@ def main(argv):
             (what, check(damaged, machine, floors, allowed))
             for what, damaged in damaged_copies(image, machine)):
         return 1
-    pe = Pe(image)
-    dlls = sorted({imp.dll for imp in pe.imports()})
+    pe = parse(image)
+    found = imports(pe)
     print("OK: %s: %s, Windows GUI, subsystem %s, OS %s (floor %s, %s), %d bytes, %d imports from %s"
-          % (path, machine, shown(pe.subsystem_version), shown(pe.os_version),
-             shown(floors[machine][0]), floors[machine][1], len(image), len(pe.imports()),
-             ", ".join(dlls)))
+          % ((path, machine) + tuple(shown(v) for v in versions(pe))
+             + (shown(floors[machine][0]), floors[machine][1], len(image), len(found),
+                ", ".join(sorted({dll for dll, _, _ in found})))))
     return 0
 
 

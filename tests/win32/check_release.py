@@ -30,7 +30,7 @@ import sys
 import zipfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pe_image import Pe  # noqa: E402
+from pe_image import machine_name, parse  # noqa: E402
 
 # Every file of the package but the pictures, in the zip's order.
 FILES = ["CHANGES", "LICENSE", "SHA256SUMS", "guide-en.html", "guide-ja.html",
@@ -170,8 +170,8 @@ def main(argv):
         shipped = read(unpacked, name)
         if shipped != read(tested):
             errors.append("%s differs from the tested %s" % (name, tested))
-        if Pe(shipped).machine_name != machine:
-            errors.append("%s is for %s" % (name, Pe(shipped).machine_name))
+        if machine_name(parse(shipped)) != machine:
+            errors.append("%s is for %s" % (name, machine_name(parse(shipped))))
 
     # Notepad before Windows 10 shows only CRLF line endings as lines.
     for name in ("SHA256SUMS", "LICENSE", "CHANGES"):

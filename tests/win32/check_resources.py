@@ -2,8 +2,8 @@
 """Checks the resources compiled into panelcal.exe.
 
 The program carries exactly two resources, the setup dialog's templates HosSetBox (Japanese)
-and HosSetBoxE (English), both standard DLGTEMPLATEs under language 1033. This reads the
-PE resource section itself and compares every field of both templates with the table below.
+and HosSetBoxE (English), both standard DLGTEMPLATEs under language 1033. This walks the
+resource tree (read by pefile) and compares every field of both templates with the table below.
 
     check_resources.py EXE             check the executable
     check_resources.py --self-test EXE also make sure that damaged copies are caught
@@ -15,7 +15,7 @@ import struct
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from pe_image import Fault, Pe, report, report_self_test, u16, u32  # noqa: E402
+from pe_image import Fault, parse, patched, pefile, report, report_self_test  # noqa: E402
 
 RT_DIALOG = 5
 LANG_EN_US = 1033
@@ -55,50 +55,34 @@ ITEMS = [
 TEMPLATES = {"HOSSETBOX": 4, "HOSSETBOXE": 5}  # name -> column of the text in ITEMS
 
 
-def i16(b, o):
-    return struct.unpack_from("<h", b, o)[0]
-
-
-def directory(pe, base, rel):
-    """Entries of one resource directory: (name or id, is_subdirectory, offset)."""
-    b = pe.image
-    o = base + rel
-    named, ids = u16(b, o + 12), u16(b, o + 14)
-    entries = []
-    for i in range(named + ids):
-        name, target = struct.unpack_from("<II", b, o + 16 + 8 * i)
-        if name & 0x80000000:
-            s = base + (name & 0x7FFFFFFF)
-            key = b[s + 2 : s + 2 + 2 * u16(b, s)].decode("utf-16-le")
-        else:
-            key = name
-        entries.append((key, bool(target & 0x80000000), target & 0x7FFFFFFF))
-    return entries
+def u16(b, o):
+    return struct.unpack_from("<H", b, o)[0]
 
 
 def resources(pe, errors):
     """{template name (upper case): bytes} of the dialog resources; faults go to errors."""
-    if pe.resource_rva == 0:
+    if not hasattr(pe, "DIRECTORY_ENTRY_RESOURCE"):
         raise Fault("no resource section")
-    base = pe.offset(pe.resource_rva)
     found = {}
-    for rtype, sub, rel in directory(pe, base, 0):
-        if rtype != RT_DIALOG:
-            errors.append("unexpected resource type %r (only dialogs belong here)" % (rtype,))
+    for rtype in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        if rtype.id != RT_DIALOG:
+            errors.append("unexpected resource type %r (only dialogs belong here)"
+                          % (rtype.id or str(rtype.name),))
             continue
-        for name, sub2, rel2 in directory(pe, base, rel):
-            if not isinstance(name, str):
-                errors.append("dialog with numeric id %d" % name)
+        for dialog in rtype.directory.entries:
+            if dialog.name is None:
+                errors.append("dialog with numeric id %d" % dialog.id)
                 continue
-            languages = directory(pe, base, rel2)
-            if [lang for lang, _, _ in languages] != [LANG_EN_US]:
-                errors.append("%s: languages %r, expected [1033]" % (name, [l for l, _, _ in languages]))
-            for lang, sub3, rel3 in languages:
-                if sub3:
-                    raise Fault("%s: language %d is a directory" % (name, lang))
-                rva, size = struct.unpack_from("<II", pe.image, base + rel3)
-                o = pe.offset(rva)
-                found.setdefault(name.upper(), pe.image[o : o + size])
+            name = str(dialog.name)
+            languages = dialog.directory.entries
+            if [lang.id for lang in languages] != [LANG_EN_US]:
+                errors.append("%s: languages %r, expected [1033]"
+                              % (name, [lang.id for lang in languages]))
+            for lang in languages:
+                if not hasattr(lang, "data"):
+                    raise Fault("%s: language %d is a directory" % (name, lang.id))
+                data = lang.data.struct
+                found.setdefault(name.upper(), pe.get_data(data.OffsetToData, data.Size))
     if sorted(found) != sorted(TEMPLATES):
         errors.append("dialogs %r, expected %r" % (sorted(found), sorted(TEMPLATES)))
     return found
@@ -185,24 +169,20 @@ def check_template(name, data, errors):
 def check(image):
     errors = []
     try:
-        pe = Pe(image)
-        found = resources(pe, errors)
+        found = resources(parse(image), errors)
         for name in sorted(found):
             if name in TEMPLATES:
                 check_template(name, found[name], errors)
-    except (Fault, struct.error, KeyError, UnicodeDecodeError) as fault:
+    except (Fault, pefile.PEFormatError, struct.error, KeyError, AttributeError,
+            UnicodeDecodeError) as fault:
         errors.append(str(fault) or type(fault).__name__)
     return errors
 
 
 def template_offsets(image):
     """{template name: file offset of its data}."""
-    found = resources(Pe(image), [])
+    found = resources(parse(image), [])
     return {name: image.index(data) for name, data in found.items()}
-
-
-def patched(image, offset, new):
-    return image[:offset] + new + image[offset + len(new) :]
 
 
 def damaged_copies(image):
@@ -226,18 +206,16 @@ def damaged_copies(image):
 
 
 def language_changed(image):
-    pe = Pe(image)
-    base = pe.offset(pe.resource_rva)
-    _, _, dialogs = directory(pe, base, 0)[0]
-    _, _, languages = directory(pe, base, dialogs)[0]
-    o = base + languages + 16
-    assert u32(image, o) == LANG_EN_US
-    return patched(image, o, struct.pack("<I", 1041))
+    language = parse(image).DIRECTORY_ENTRY_RESOURCE.entries[0].directory.entries[0] \
+        .directory.entries[0]
+    assert language.id == LANG_EN_US
+    return patched(image, language.struct.get_field_absolute_offset("Name"),
+                   struct.pack("<I", 1041))
 
 
 def same_templates(image, other):
     """Faults where the two images' templates differ in any byte."""
-    mine, theirs = resources(Pe(image), []), resources(Pe(other), [])
+    mine, theirs = resources(parse(image), []), resources(parse(other), [])
     return ["%s differs from the other build's" % name
             for name in sorted(TEMPLATES) if mine.get(name) != theirs.get(name)]
 
