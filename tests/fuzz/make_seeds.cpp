@@ -218,29 +218,12 @@ std::vector<Seed> seeds() {
     out.push_back({"acknowledged-with-d0", run({touches(9), key(0x0D)}, Ending::EscThenEnter,
                                                {set(ControllerChange::AckCode, 1)})});
     out.push_back(
-        {"lifts-without-a-press",
-         run({mouse(Step::Release, 30, 20), touches(2), key('0'), mouse(Step::Press, 30, 20),
-              key('0'), mouse(Step::Release, 30, 20), mouse(Step::Press, 30, 20),
-              setup({}, DialogEnd::ClickCancel), mouse(Step::Release, 30, 20), touches(9)})});
-    out.push_back(
         {"windows-mid-run",
          run({touches(2), windows(ScreenSaver), windows(DisplayOff), touches(1), windows(DisplayOn),
               windows(WakeWithUser), touches(4), windows(WakeAlone), touches(9, true),
               windows(NewScreen + 1), touches(9), windows(NewScreen + 2), key(0x2E),
               windows(WakeWithUser), key('0'), windows(NewScreen + 2), touches(9)},
              Ending::EnterThenEsc)});
-    Step wakeUnderBox = whileBoxUp(BoxAction::Windows);
-    wakeUnderBox.box.event = WakeWithUser;
-    out.push_back(
-        {"restarts-wait-for-the-box-and-the-dialog",
-         run({touches(2), controller(ControllerChange::Refuse, refuse(kCalIn, 2)), wakeUnderBox,
-              setup({}, DialogEnd::ClickOk), touches(2),
-              setup({DialogMove{DialogMove::Elsewhere,
-                                static_cast<std::uint8_t>(kElsewhereWindows + WakeAlone)},
-                     DialogMove{DialogMove::Elsewhere,
-                                static_cast<std::uint8_t>(kElsewhereWindows + NewScreen + 1)}},
-                    DialogEnd::ClickCancel),
-              touches(9)})});
     out.push_back({"log-off-cancelled-then-ended",
                    run({touches(3), windows(LogOffCancelled), touches(1), windows(LogOff)})});
     out.push_back({"quit-from-another-program", run({touches(4), windows(QuitPosted)})});
