@@ -86,13 +86,12 @@ void runSetup(win::HWND window) {
     // keeps the points it has taken, so the targets must go on from the current one.
     bool ok = runSetupDialog(window, programInstance) == 1;
     configureGrid(calibSettings.pointCountId);
-    if (ok)
+    if (ok) {
         startTargetsAgain(window);
-    else
+    } else {
         repaintWhole(window);
-    // Paint now rather than when the queue runs dry: after OK this paint restarts the
-    // controller, which must happen before a touch that is already waiting is handled.
-    win::UpdateWindow(window);
+        win::UpdateWindow(window);
+    }
     setCursorVisibility(previous);
 }
 
@@ -216,15 +215,11 @@ void startTargetsAgain(win::HWND window) {
     calibState.pointIndex = 0;
     calibState.buttonDown = 0;
     repaintWhole(window);
-}
-
-void restartIfDue(win::HWND window) {
-    if (!calibState.paramsChanged || calibState.testScreen || calibState.runEnded ||
-        modalWindowsUp() != 0)
-        return;
-    win::UpdateWindow(window); // the paint draws the first target and restarts the controller
-    if (calibState.paramsChanged)
-        restartInController(window); // the window was painted inside the loop already
+    // Paint now rather than when the queue runs dry: the restart must come before a touch
+    // that is already waiting. Inside a box's or the dialog's loop the paint leaves the restart
+    // to the repaint of what the box or dialog covered, once it has closed.
+    if (modalWindowsUp() == 0)
+        win::UpdateWindow(window);
 }
 
 void abandonRun(win::HWND window) {

@@ -41,10 +41,8 @@ void onKeyDown(win::HWND window, win::WPARAM key, win::LPARAM lParam);
 // A current target it had turned blue turns red again.
 void forgetPress(win::HWND window);
 // The targets start again from the first, and the controller's calibration anew at the next
-// paint of the calibration screen outside a box or the dialog.
+// paint of the calibration screen outside a box or the dialog: at once when none is up, else
+// when its closing has the window repainted.
 void startTargetsAgain(win::HWND window);
-// Runs a restart that waited for a box or the dialog to close; called when the window
-// procedure returns to the program's own message loop.
-void restartIfDue(win::HWND window);
 // Ends the run as Esc does: CAL-ABORT, and the window is destroyed, which sends another.
 void abandonRun(win::HWND window);

@@ -18,10 +18,6 @@ constexpr win::UINT kLastKeyMessage = 0x0109;    // WM_UNICHAR
 constexpr win::UINT kFirstMouseMessage = 0x0200; // WM_MOUSEMOVE
 constexpr win::UINT kLastMouseMessage = 0x020E;  // WM_MOUSEHWHEEL
 
-// Calls of the window procedure in progress: more than one while a box or the dialog runs its
-// loop inside a handler, or a handler's call sends a message.
-int proceduresRunning = 0;
-
 // While a box or the setup dialog is up, Windows has disabled the window and the user's input
 // goes to the modal window. What still arrives here was posted by another program: it must
 // not send a command, draw or open a second modal window inside the first one's loop.
@@ -33,7 +29,10 @@ bool ignoredWhileModal(win::UINT message) {
     return key || mouse || message == win::WM_USER;
 }
 
-win::LRESULT dispatch(win::HWND window, win::UINT message, win::WPARAM wParam, win::LPARAM lParam) {
+} // namespace
+
+win::LRESULT calibWindowProc(win::HWND window, win::UINT message, win::WPARAM wParam,
+                             win::LPARAM lParam) {
     if (ignoredWhileModal(message))
         return 0;
     switch (message) {
@@ -91,20 +90,6 @@ win::LRESULT dispatch(win::HWND window, win::UINT message, win::WPARAM wParam, w
     return win::DefWindowProcA(window, message, wParam, lParam);
 }
 
-} // namespace
-
-win::LRESULT calibWindowProc(win::HWND window, win::UINT message, win::WPARAM wParam,
-                             win::LPARAM lParam) {
-    ++proceduresRunning;
-    win::LRESULT result = dispatch(window, message, wParam, lParam);
-    --proceduresRunning;
-    // Back in the program's own loop, with no box or dialog up: a restart that had to wait for
-    // one to close runs now.
-    if (proceduresRunning == 0)
-        restartIfDue(window);
-    return result;
-}
-
 win::LRESULT onCreate(win::HWND window, const win::CREATESTRUCTA* creation) {
     // No font is selected: the texts are drawn in the context's default font.
     win::HDC dc = win::GetDC(window);
@@ -127,7 +112,6 @@ win::LRESULT onCreate(win::HWND window, const win::CREATESTRUCTA* creation) {
 win::LRESULT onDestroy(win::HWND window) {
     win::RemovePropA(window, kTabletPenServiceProperty); // a window takes none of them along
     calibState.runEnded = 1;
-    calibState.paramsChanged = 0; // no restart after the end
     // Every end of the run leaves the controller out of calibration.
     sendCalAbort();
     win::PostQuitMessage(0);

@@ -1,14 +1,15 @@
-#include "calib/startup.h"
-
+// Start-up: one copy at a time, the window over the whole screen, the message loop and the
+// end of the run (runProgram, declared in platform.h).
 #include "calib/controller.h"
 #include "calib/main_window.h"
 #include "screen/screen_metrics.h"
 
-const char kOneCopyMutexName[] = "Global\\panelcal-calibration";
-const char kMainWindowClass[] = "CALIB:MAIN";
-
 namespace {
 
+// Held by a running copy, in the namespace that all sessions share.
+const char kOneCopyMutexName[] = "Global\\panelcal-calibration";
+// By the window's class, a second copy finds the first one's window.
+const char kMainWindowClass[] = "CALIB:MAIN";
 const char kWindowText[] = "Calibration";
 
 // Two copies would send DIAG and CAL-IN under each other's run. A second copy (two double

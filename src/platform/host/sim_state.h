@@ -178,8 +178,8 @@ win::HWND focusWindow();
 // Input that the screen saver or a dark display takes (system.cpp): true when the event
 // goes no further.
 bool inputTakenBySystem(const InputEvent& e);
-// The handle of the other process's window (Config::otherProcessWindowClass).
-win::HWND otherProcessWindow();
+// What DefWindowProcA does with a system command (system.cpp).
+void defaultSystemCommand(win::WPARAM command, win::LPARAM lParam);
 
 // Stock objects and system cursors (gdi.cpp): which one a handle is, -1 and 0 if none.
 int stockIndexOf(const void* handle);

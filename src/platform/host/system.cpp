@@ -1,10 +1,9 @@
 // What Windows itself does around the program: the screen saver and display power, the end
-// of the session, sleep and wake, display modes, other processes (a running copy's mutex and
-// window), and the thread's execution state.
+// of the session, sleep and wake, display modes, another process's mutex, and the thread's
+// execution state.
 #include "platform/host/sim_state.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace sim {
 namespace detail {
@@ -14,14 +13,6 @@ namespace {
 constexpr win::DWORD kErrorAccessDenied = 5;
 constexpr win::DWORD kErrorAlreadyExists = 183;
 constexpr win::LRESULT kBroadcastQueryDeny = 0x424D5144;
-constexpr std::uintptr_t kOtherProcessWindow = 0x00C00000;
-
-bool equalNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 void endScreenSaver() {
     State& s = state();
@@ -30,6 +21,28 @@ void endScreenSaver() {
 }
 
 } // namespace
+
+// What DefWindowProcA does with a system command: SC_CLOSE closes the window, SC_SCREENSAVE
+// starts the screen saver over the whole desktop, SC_MONITORPOWER turns the display off or on.
+void defaultSystemCommand(win::WPARAM command, win::LPARAM lParam) {
+    State& s = state();
+    switch (command & 0xFFF0) {
+    case win::SC_CLOSE:
+        sendToMainWindow(win::WM_CLOSE, 0, 0);
+        break;
+    case win::SC_SCREENSAVE:
+        if (!s.screenSaver) {
+            s.screenSaver = true;
+            coverScreen(win::RECT{0, 0, 1 << 16, 1 << 16});
+        }
+        break;
+    case win::SC_MONITORPOWER:
+        s.displayOff = lParam != -1;
+        break;
+    default:
+        break;
+    }
+}
 
 bool inputTakenBySystem(const InputEvent& e) {
     State& s = state();
@@ -46,10 +59,6 @@ bool inputTakenBySystem(const InputEvent& e) {
         s.buttonDown = true;
     endScreenSaver();
     return true;
-}
-
-win::HWND otherProcessWindow() {
-    return reinterpret_cast<win::HWND>(kOtherProcessWindow);
 }
 
 } // namespace detail
@@ -156,24 +165,6 @@ DWORD SetThreadExecutionState(DWORD flags) {
     DWORD previous = s.executionState;
     s.executionState = flags;
     return previous == 0 ? ES_CONTINUOUS : previous;
-}
-
-HWND FindWindowA(const char* className, const char* windowName) {
-    State& s = state();
-    std::string name =
-        className && reinterpret_cast<std::uintptr_t>(className) >= 0x10000 ? className : "";
-    sim::Call& call = record("FindWindowA", name, 0, 0, 0, 0, name);
-    HWND found = nullptr;
-    const sim::Config& c = s.config;
-    if (!name.empty() && windowName == nullptr) {
-        if (s.window.exists && equalNoCase(s.window.className, name))
-            found = s.window.handle;
-        else if (!c.otherProcessInAnotherSession && !c.otherProcessWindowClass.empty() &&
-                 equalNoCase(c.otherProcessWindowClass, name))
-            found = otherProcessWindow();
-    }
-    call.a = found ? 1 : 0;
-    return found;
 }
 
 } // namespace win

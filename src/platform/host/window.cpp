@@ -11,6 +11,8 @@ namespace detail {
 namespace {
 
 constexpr win::WPARAM kMkLButton = 0x0001;
+// Another process's top-level window (Config::otherProcessWindowClass).
+const win::HWND kOtherProcessWindow = reinterpret_cast<win::HWND>(std::uintptr_t{0x00C00000});
 // A window procedure that never validates its window would get WM_PAINT forever; after this
 // many in a row the simulation validates it itself and notes the fault.
 constexpr int kMaxPaintRepeats = 1000;
@@ -120,28 +122,6 @@ InputEvent mouse(InputEvent::Kind kind, int x, int y) {
     e.x = x;
     e.y = y;
     return e;
-}
-
-// What DefWindowProcA does with a system command: SC_CLOSE closes the window, SC_SCREENSAVE
-// starts the screen saver over the whole desktop, SC_MONITORPOWER turns the display off or on.
-void defaultSystemCommand(win::WPARAM command, win::LPARAM lParam) {
-    State& s = state();
-    switch (command & 0xFFF0) {
-    case win::SC_CLOSE:
-        sendToMainWindow(win::WM_CLOSE, 0, 0);
-        break;
-    case win::SC_SCREENSAVE:
-        if (!s.screenSaver) {
-            s.screenSaver = true;
-            coverScreen(win::RECT{0, 0, 1 << 16, 1 << 16});
-        }
-        break;
-    case win::SC_MONITORPOWER:
-        s.displayOff = lParam != -1;
-        break;
-    default:
-        break;
-    }
 }
 
 bool paintPending() {
@@ -718,10 +698,28 @@ BOOL MessageBeep(UINT type) {
     return TRUE;
 }
 
+// The main window, or another process's (Config::otherProcessWindowClass), by its class.
+HWND FindWindowA(const char* className, const char* windowName) {
+    State& s = state();
+    std::string name = className && isName(className) ? className : "";
+    sim::Call& call = record("FindWindowA", name, 0, 0, 0, 0, name);
+    HWND found = nullptr;
+    const sim::Config& c = s.config;
+    if (!name.empty() && windowName == nullptr) {
+        if (s.window.exists && sameName(s.window.className, className))
+            found = s.window.handle;
+        else if (!c.otherProcessInAnotherSession && !c.otherProcessWindowClass.empty() &&
+                 sameName(c.otherProcessWindowClass, className))
+            found = kOtherProcessWindow;
+    }
+    call.a = found ? 1 : 0;
+    return found;
+}
+
 BOOL SetForegroundWindow(HWND window) {
     State& s = state();
     sim::Call& call = record("SetForegroundWindow", "");
-    if (window != nullptr && window == otherProcessWindow()) {
+    if (window != nullptr && window == kOtherProcessWindow) {
         call.a = 1;
         return TRUE;
     }
