@@ -17,13 +17,10 @@ using Strings = std::vector<std::string>;
 // The user's doings and Windows' events that the rows are made of. Windows' events come while
 // the program waits (sim::then), as Windows sends them.
 using Step = void (*)();
-const Step Touch0 = [] { sim::touch(25, 18); };   // target 1
-const Step Touch1 = [] { sim::touch(25, 384); };  // target 2
-const Step Press = [] { sim::pressAt(25, 18); };  // on target 1, and its release as a step of
-const Step Lift = [] { sim::releaseAt(25, 18); }; // its own
+const Step Touch0 = [] { sim::touch(25, 18); };  // target 1
+const Step Touch1 = [] { sim::touch(25, 384); }; // target 2
 const Step Key0 = [] { sim::key('0'); };
 const Step Key1Ok = [] { sim::scriptDialog({sim::click(win::IDOK)}), sim::key('1'); };
-const Step Key1Cancel = [] { sim::scriptDialog({sim::click(win::IDCANCEL)}), sim::key('1'); };
 const Step RefuseCalIn = [] { // the second CAL-IN
     sim::controller().script.refuseCommand = PM_CMD_CAL_IN;
     sim::controller().script.refuseOccurrence = 2;
@@ -92,12 +89,6 @@ TEST(SystemEvents, EachLeavesTheControllerAndTheScreenAsTheyShouldBe) {
         {"a log-off", {Touch0, LogOff}, {D, I, P, A, A}, kRunEnded},
         {"a log-off cancelled elsewhere", {Touch0, LogOffNot}, {D, I, P, A, A}, 1},
         {"another program's WM_QUIT", {Touch0, QuitPosted}, {D, I, P, A, A}, kRunEnded},
-        {"a lift of a press elsewhere", {Lift}, {D, I, A, A}, 0},
-        {"a test-screen press lifted after key 0",
-         {Key0, Press, Key0, Lift},
-         {D, I, A, I, A, A},
-         0},
-        {"a press lifted after the dialog's Cancel", {Press, Key1Cancel, Lift}, {D, I, A, A}, 0},
         // The touch is already waiting when the wake comes: the restart goes first.
         {"sleep, a wake with a user there",
          {Touch0, Touch1, Rushed, Wake, Touch0},

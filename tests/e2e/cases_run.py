@@ -312,29 +312,3 @@ def case_diag_cut_short(c):
     diag_not_acknowledged(c, ENGLISH, "DIAG command", "診断コマンド", "00 90",
                           "Communication error ")
 
-
-# ---- what Windows itself does around a run ------------------------------------------------
-
-
-@case
-def case_second_copy_and_end_session(c):
-    """What only real processes show: a second copy started while the first calibrates finds
-    the first one's mutex, sends nothing and ends with 0; then Wine's end of the session
-    (wineboot --end-session) sends the real WM_QUERYENDSESSION and WM_ENDSESSION, and CAL-ABORT
-    has gone before the program's process ends."""
-    rig = c.rig
-    c.start_calibration()
-    second = Program(rig, c.exe, ENGLISH, os.path.join(c.dir, "second.out"))
-    try:
-        check(second.wait_exit(WINDOW_TIMEOUT) == 0, "the second copy's exit code")
-    finally:
-        second.kill()  # a copy that came up must not stay for the next case
-    check(len(rig.find_windows("^Calibration$")) == 1, "one Calibration window")
-    c.touch(0, "target0")
-    c.wait_requests(3, "the first copy's CAL-POINT")
-    code, out = rig.wine("wineboot", "--end-session")
-    check(code == 0, "wineboot --end-session (%d): %s" % (code, out))
-    c.wait_exit()
-    check(rig.sent() == [DIAG, CAL_IN_DEFAULT, CAL_POINT, CAL_ABORT, CAL_ABORT],
-          "commands: %r" % rig.sent())
-    rig.restart_session(c.probe)  # the session has ended: the next case starts a new one

@@ -92,8 +92,6 @@ enum Milestone {
     DialogOk,
     DialogCancel,
     IgnoredWhileModal,
-    RestartByWindows,
-    SessionEnded,
     kMilestoneCount
 };
 const char* const kMilestoneNames[kMilestoneCount] = {"an acknowledged DIAG",
@@ -103,9 +101,7 @@ const char* const kMilestoneNames[kMilestoneCount] = {"an acknowledged DIAG",
                                                       "a message box",
                                                       "the setup dialog's OK",
                                                       "the setup dialog's Cancel",
-                                                      "input while a box or the dialog is up",
-                                                      "a wake or a new screen size mid-run",
-                                                      "the end of the session"};
+                                                      "input while a box or the dialog is up"};
 long milestones[kMilestoneCount] = {};
 
 } // namespace
@@ -180,7 +176,6 @@ void Checks::onDelivery(const sim::Delivery& d) {
                 cursor_.show();
             if (isInputMessage(d.message) && !inputHandled_) {
                 inputHandled_ = true;
-                // Until the start has been acknowledged the window must not exist to take it.
                 if (!startDone_)
                     fail("input handled before the start sent DIAG and CAL-IN");
             }
@@ -194,7 +189,8 @@ void Checks::onDelivery(const sim::Delivery& d) {
             if (d.message == win::WM_LBUTTONDOWN)
                 pressOnCalibration_ = !testScreen_;
         }
-        followScreen(d);
+        if (d.message == win::WM_CANCELMODE)
+            forgetPress();
         frames_.push_back(f);
         return;
     }
@@ -236,29 +232,6 @@ void Checks::onDelivery(const sim::Delivery& d) {
 void Checks::forgetPress() {
     pressed_ = false;
     pressOnCalibration_ = false;
-}
-
-// What Windows does to the screen: a box or dialog takes the press (WM_CANCELMODE); a wake
-// and a new screen size start the targets again from the first on the calibration screen,
-// where the latter moves them.
-void Checks::followScreen(const sim::Delivery& d) {
-    bool restart = false;
-    if (d.message == win::WM_CANCELMODE) {
-        forgetPress();
-    } else if (d.message == win::WM_POWERBROADCAST) {
-        restart = d.wParam == win::PBT_APMRESUMEAUTOMATIC ||
-                  d.wParam == win::PBT_APMRESUMESUSPEND || d.wParam == win::PBT_APMRESUMECRITICAL;
-    } else if (d.message == win::WM_DISPLAYCHANGE) {
-        const sim::Config& c = sim::config();
-        restart = c.screenWidth != screen_.width || c.screenHeight != screen_.height;
-        screen_.width = c.screenWidth;
-        screen_.height = c.screenHeight;
-    }
-    if (!restart || testScreen_)
-        return;
-    ++milestones[RestartByWindows];
-    target_ = 0;
-    forgetPress();
 }
 
 void Checks::watchNextBox() {
@@ -454,8 +427,6 @@ std::vector<sim::DialogAction> Checks::dialogScript(const DialogPlan& plan) {
                         sim::postFromAnotherProgram(win::WM_USER, 0, 0);
                     else if (value == 2)
                         sim::windowPassesOver(win::RECT{0, 0, 4096, 4096});
-                    else if (value >= kElsewhereWindows)
-                        windowsEvent(value - kElsewhereWindows);
                     else if (value >= kElsewherePost)
                         postInput(screen, value - kElsewherePost);
                 }));
@@ -575,7 +546,6 @@ void Checks::runDone(int exitCode) {
     bool absent = !sim::config().devicePresent || sim::controller().script.deviceAbsent;
     if (requests_ != 0 && !absent && lastRequest_ != 0x80)
         fail("the run ended with request %02X, not CAL-ABORT", lastRequest_);
-    milestones[SessionEnded] += sim::processEnded();
     if (sim::windowExists() || sim::starved())
         fail("the input's ending did not end the program");
     if (!destroyed_)
@@ -596,27 +566,6 @@ int Checks::milestonesMissed() {
             ++missed;
         }
     return missed;
-}
-
-void windowsEvent(int event) {
-    const Screen& size = kScreens[event >= NewScreen ? (event - NewScreen) % 4 : 0];
-    switch (event) {
-    case ScreenSaver:
-        return sim::systemCommand(win::SC_SCREENSAVE, 0);
-    case DisplayOff:
-    case DisplayOn:
-        return sim::systemCommand(win::SC_MONITORPOWER, event == DisplayOff ? 2 : -1);
-    case LogOff:
-    case LogOffCancelled:
-        return sim::endSession(event == LogOffCancelled);
-    case QuitPosted:
-        return sim::postFromAnotherProgram(win::WM_QUIT, 3, 0);
-    case WakeWithUser:
-    case WakeAlone:
-        return sim::sleepAndWake(event == WakeWithUser);
-    default:
-        return sim::changeDisplay(size.width, size.height);
-    }
 }
 
 void postInput(const Screen& screen, int which) {

@@ -13,14 +13,11 @@
 //    CAL-OUT, until a command finds no device (the two may part ways then). The setup dialog's
 //    Cancel leaves the count as it is, since the targets go on from the current one.
 //  - Destroying the window sends one CAL-ABORT (tried, when the device is absent) and nothing
-//    else; afterwards only CAL-ABORT may follow. Every run that reached the controller ends
-//    with CAL-ABORT as its last request while the device is there: also when the session
-//    ends or another program posts WM_QUIT.
-//  - The start sends DIAG and then CAL-IN, both acknowledged, before the window handles any
-//    input: otherwise the window is gone before input can reach it.
+//    else; afterwards only CAL-ABORT may follow. While the device is there, every run's last
+//    request is CAL-ABORT. Before the window handles any input, the start has sent DIAG and
+//    CAL-IN, both acknowledged (else the window is gone before input can reach it).
 //  - Every CAL-POINT answers the release of a press that the window saw on the calibration
-//    screen, in this run: a screen switch, a restart (the setup dialog's OK, a wake, a new
-//    screen size) and a box or the dialog (WM_CANCELMODE) forget it.
+//    screen since the last screen switch, restart, box or dialog (WM_CANCELMODE).
 //  - A WM_USER that no start request of the program's own made due changes nothing: no call,
 //    no request, no box, the program's state as it was. Nor does any input message or WM_USER
 //    that reaches the window while a message box or the setup dialog is up (other programs
@@ -87,7 +84,6 @@ class Checks {
     };
 
     void onDelivery(const sim::Delivery& d);
-    void followScreen(const sim::Delivery& d);
     void forgetPress();
     void watchNextBox();
     void checkWhileModal(const char* what) const;
@@ -121,15 +117,13 @@ class Checks {
     bool testScreen_ = false;
     int target_ = 0;
     bool pressed_ = false;
-    bool pressOnCalibration_ = false; // pressed_, on the calibration screen, not forgotten
-    bool inputHandled_ = false;       // the window has handled input
-    bool startDone_ = false;          // the first two requests: DIAG and CAL-IN, acknowledged
-    bool trace_ = false; // PANELCAL_FUZZ_TRACE set: every request and box goes to stderr
+    bool pressOnCalibration_ = false; // pressed_ on the calibration screen, not forgotten
+    bool inputHandled_ = false;
+    bool startDone_ = false; // DIAG, then CAL-IN, both acknowledged
+    bool trace_ = false;     // PANELCAL_FUZZ_TRACE set: every request and box goes to stderr
 };
 
 // Another program posts kPosted[which] to the main window.
 void postInput(const Screen& screen, int which);
-// Windows does what event (a WindowsEvent) says, now.
-void windowsEvent(int event);
 
 } // namespace fuzz

@@ -146,14 +146,9 @@ Step readStep(Reader& in, std::uint8_t op, Screen screen) {
             s.box.change = readChange(in);
         if (s.box.kind == BoxAction::PostInput)
             s.box.input.which = static_cast<std::uint8_t>(in.next() % kPostedCount);
-        if (s.box.kind == BoxAction::Windows)
-            s.box.event = static_cast<std::uint8_t>(in.next() % kWindowsEventCount);
         break;
     case Step::Touches:
         s.count = in.next() % 24 + 1;
-        break;
-    case Step::Windows:
-        s.event = static_cast<std::uint8_t>(in.next() % kWindowsEventCount);
         break;
     default:
         break;
@@ -248,14 +243,9 @@ void putStep(std::vector<std::uint8_t>& out, const Step& s, Screen screen) {
             putChange(out, s.box.change);
         if (s.box.kind == BoxAction::PostInput)
             out.push_back(s.box.input.which);
-        if (s.box.kind == BoxAction::Windows)
-            out.push_back(s.box.event);
         break;
     case Step::Touches:
         out.push_back(static_cast<std::uint8_t>(s.count - 1));
-        break;
-    case Step::Windows:
-        out.push_back(s.event);
         break;
     default:
         break;

@@ -9,7 +9,7 @@
 
 namespace fuzz {
 
-// How the input ends, after a Space for each box still up; after it the program must
+// How the input ends, after a Space that answers a box still up; after it the program must
 // exit with 0.
 enum class Ending : std::uint8_t { EscThenEnter, EnterThenEsc, Close };
 
@@ -18,21 +18,6 @@ struct Setup {
     bool english = false;
     int cursorCounter = 0; // -3 .. 2
     Ending ending = Ending::EscThenEnter;
-};
-
-// What Windows itself does around a run (Step::Windows, BoxAction::Windows, and the setup
-// dialog's Elsewhere values from kElsewhereWindows on).
-enum WindowsEvent : std::uint8_t {
-    ScreenSaver,     // WM_SYSCOMMAND SC_SCREENSAVE
-    DisplayOff,      // SC_MONITORPOWER 2
-    DisplayOn,       // SC_MONITORPOWER -1
-    LogOff,          // the session ends
-    LogOffCancelled, // another program cancels it
-    QuitPosted,      // another program posts WM_QUIT
-    WakeWithUser,    // sleep, and a wake with a user there
-    WakeAlone,       // sleep, and a wake without one
-    NewScreen,       // + index into kScreens: the display changes to that size
-    kWindowsEventCount = NewScreen + 4
 };
 
 // Small screens keep the runs fast. The font varies with them: the default font's cells on
@@ -78,12 +63,10 @@ struct BoxAction {
         PassOver,
         Controller,
         PostInput,
-        Windows,
         kKindCount
     } kind;
     ControllerChange change; // Controller only
     PostedInput input;       // PostInput only
-    std::uint8_t event;      // Windows only: a WindowsEvent
 };
 
 // The user's actions in the setup dialog: clicks on radio buttons (single or double), Tab,
@@ -91,13 +74,11 @@ struct BoxAction {
 struct DialogMove {
     enum Kind : std::uint8_t { Click, DoubleClick, Tab, Elsewhere, kKindCount } kind;
     // Radio button (index into kRadios) or, for Elsewhere, what happens: 1 WM_USER, 2 a window
-    // passes over, from kElsewherePost on a posted input message (kPosted), from
-    // kElsewhereWindows on a WindowsEvent, else nothing.
+    // passes over, from kElsewherePost on a posted input message (kPosted), else nothing.
     std::uint8_t value;
 };
+constexpr int kElsewhereValues = 8;
 constexpr int kElsewherePost = 3;
-constexpr int kElsewhereWindows = 8;
-constexpr int kElsewhereValues = kElsewhereWindows + kWindowsEventCount;
 enum class DialogEnd : std::uint8_t { ClickOk, ClickCancel, Enter, Esc, DoubleClickOk, kCount };
 struct DialogPlan {
     std::vector<DialogMove> moves;
@@ -125,7 +106,6 @@ struct Step {
         Controller,   // the controller's behaviour changes
         WhileBoxUp,   // something happens while the next message box is up
         Touches,      // count touches at the middle of the screen
-        Windows,      // what Windows itself does (event)
         kKindCount
     } kind;
     bool rushed = false; // queued at once, ahead of a pending paint
@@ -136,7 +116,6 @@ struct Step {
     std::uintptr_t wParam = 0; // RawMouse, ForeignStart
     std::intptr_t lParam = 0;  // RawMouse
     int count = 0;             // Touches
-    std::uint8_t event = 0;    // Windows: a WindowsEvent
     ControllerChange change{};
     BoxAction box{};
     DialogPlan dialog;

@@ -93,12 +93,6 @@ DialogMove postedInDialog(int which) {
     return DialogMove{DialogMove::Elsewhere, static_cast<std::uint8_t>(kElsewherePost + which)};
 }
 
-Step windows(int event, bool rushed = false) {
-    Step s = step(Step::Windows, rushed);
-    s.event = static_cast<std::uint8_t>(event);
-    return s;
-}
-
 // Indices into kPosted.
 constexpr int kPostedPress = 0, kPostedRelease = 2, kPostedKeyZero = 3, kPostedKeyOne = 4;
 
@@ -217,16 +211,10 @@ std::vector<Seed> seeds() {
     out.push_back({"english-rushed", english});
     out.push_back({"acknowledged-with-d0", run({touches(9), key(0x0D)}, Ending::EscThenEnter,
                                                {set(ControllerChange::AckCode, 1)})});
-    out.push_back(
-        {"windows-mid-run",
-         run({touches(2), windows(ScreenSaver), windows(DisplayOff), touches(1), windows(DisplayOn),
-              windows(WakeWithUser), touches(4), windows(WakeAlone), touches(9, true),
-              windows(NewScreen + 1), touches(9), windows(NewScreen + 2), key(0x2E),
-              windows(WakeWithUser), key('0'), windows(NewScreen + 2), touches(9)},
-             Ending::EnterThenEsc)});
-    out.push_back({"log-off-cancelled-then-ended",
-                   run({touches(3), windows(LogOffCancelled), touches(1), windows(LogOff)})});
-    out.push_back({"quit-from-another-program", run({touches(4), windows(QuitPosted)})});
+    out.push_back({"lifts-without-a-press",
+                   run({mouse(Step::Release, 30, 20), key('0'), mouse(Step::Press, 30, 20),
+                        key('0'), mouse(Step::Release, 30, 20), mouse(Step::Press, 30, 20),
+                        setup({}, DialogEnd::ClickCancel), mouse(Step::Release, 30, 20)})});
     Input tiny = run({touches(5), step(Step::Close)});
     tiny.setup.screen = 3;
     out.push_back({"tiny-screen-closed", tiny});

@@ -89,9 +89,6 @@ void whileBoxUp(const fuzz::BoxAction& action, const fuzz::Screen& screen) {
         case fuzz::BoxAction::PostInput:
             fuzz::postInput(screen, action.input.which);
             break;
-        case fuzz::BoxAction::Windows:
-            fuzz::windowsEvent(action.event);
-            break;
         default:
             change(action.change);
             break;
@@ -154,9 +151,6 @@ void scriptInput(const fuzz::Step& step, const fuzz::Screen& screen) {
         for (int i = 0; i < step.count; ++i)
             sim::touch(screen.width / 2, screen.height / 2);
         break;
-    case fuzz::Step::Windows:
-        sim::then([event = step.event] { fuzz::windowsEvent(event); });
-        break;
     default:
         break;
     }
@@ -173,15 +167,10 @@ void scriptStep(const fuzz::Step& step, const fuzz::Screen& screen) {
         script();
 }
 
-// Boxes may still be up when the input ends, one after another (a restart that waited for a
-// box to close can bring the next): Space answers each, since keys go to the box while it is
-// up; then the ending's keys reach the window.
-void scriptEnding(fuzz::Ending ending, int boxes = 0) {
-    if (boxes < 8 && sim::modalWindowUp()) {
-        sim::key(0x20);
-        sim::then([ending, boxes] { scriptEnding(ending, boxes + 1); });
-        return;
-    }
+// A box may still be up when the input ends: Space answers it first (and does nothing when
+// none is), since keys go to the box while it is up.
+void scriptEnding(fuzz::Ending ending) {
+    sim::key(0x20);
     switch (ending) {
     case fuzz::Ending::EscThenEnter:
         sim::key(win::VK_ESCAPE);
@@ -220,7 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     checks.start(screen, input.setup.cursorCounter);
     for (const fuzz::Step& step : input.steps)
         scriptStep(step, screen);
-    sim::then([ending = input.setup.ending] { scriptEnding(ending); });
+    scriptEnding(input.setup.ending);
     checks.runDone(sim::runToExit());
     return 0;
 }
