@@ -66,8 +66,8 @@ win::LRESULT calibWindowProc(win::HWND window, win::UINT message, win::WPARAM wP
     case win::WM_TABLET_QUERYSYSTEMGESTURESTATUS:
         return kTabletGesturesOff;
     // What Windows itself does around a run (system_events.cpp).
-    case win::WM_CANCELMODE:
-        onCancelMode(window);
+    case win::WM_CANCELMODE: // a box or dialog disables the window and takes the press
+        forgetPress(window);
         break;
     case win::WM_QUERYENDSESSION:
         return win::TRUE; // a log-off or shut-down is never held up

@@ -19,10 +19,6 @@ void restartAfterWake(win::HWND window) {
 
 } // namespace
 
-void onCancelMode(win::HWND window) {
-    forgetPress(window);
-}
-
 // Windows may end the process as soon as this returns, without WM_DESTROY: the controller
 // must be out of calibration by then.
 void onEndSession(win::HWND window, win::WPARAM ending) {

@@ -1,11 +1,9 @@
-// What Windows itself does around a run: a box or dialog opening over the window, log-off and
+// What Windows itself does around a run: log-off and
 // shut-down, the screen saver and display power, sleep and wake, and display changes.
 #pragma once
 
 #include "platform/platform.h"
 
-// WM_CANCELMODE: Windows disables the window for a box or dialog, which takes the press.
-void onCancelMode(win::HWND window);
 // WM_ENDSESSION: wParam TRUE when the session ends, FALSE when the log-off was cancelled.
 void onEndSession(win::HWND window, win::WPARAM ending);
 // WM_SYSCOMMAND: false for the commands the program refuses, which must not reach

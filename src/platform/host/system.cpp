@@ -14,12 +14,6 @@ constexpr win::DWORD kErrorAccessDenied = 5;
 constexpr win::DWORD kErrorAlreadyExists = 183;
 constexpr win::LRESULT kBroadcastQueryDeny = 0x424D5144;
 
-void endScreenSaver() {
-    State& s = state();
-    s.screenSaver = false;
-    uncoverScreen();
-}
-
 } // namespace
 
 // What DefWindowProcA does with a system command: SC_CLOSE closes the window, SC_SCREENSAVE
@@ -57,7 +51,8 @@ bool inputTakenBySystem(const InputEvent& e) {
     // release reaches the window below.
     if (e.kind == InputEvent::Press)
         s.buttonDown = true;
-    endScreenSaver();
+    s.screenSaver = false;
+    uncoverScreen();
     return true;
 }
 
