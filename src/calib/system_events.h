@@ -1,5 +1,5 @@
-// What Windows itself does around a run: log-off and
-// shut-down, the screen saver and display power, sleep and wake, and display changes.
+// What Windows itself does around a run: log-off and shut-down, the screen saver and display
+// power, sleep and wake, and display changes.
 #pragma once
 
 #include "platform/platform.h"
